@@ -1,0 +1,79 @@
+#include "Log.h"
+
+#include <spdlog/sinks/stdout_sinks.h>
+#include <spdlog/spdlog.h>
+
+#include <mutex>
+
+namespace {
+
+std::mutex loggerMutex;
+std::shared_ptr<spdlog::logger> installedLogger;
+
+std::shared_ptr<spdlog::logger> fallbackLogger()
+{
+    static const std::shared_ptr<spdlog::logger> fallback = [] {
+        auto logger = std::make_shared<spdlog::logger>(
+            "stderr", std::make_shared<spdlog::sinks::stderr_sink_mt>());
+        logger->set_pattern("%Y/%m/%d %H:%M:%S:%e  %v");
+        logger->set_level(spdlog::level::trace);
+        return logger;
+    }();
+    return fallback;
+}
+
+void write(spdlog::level::level_enum level, const QString &message,
+          const std::source_location &where)
+{
+    const std::shared_ptr<spdlog::logger> target = Log::logger();
+    const QByteArray text = message.toUtf8();
+    target->log(spdlog::source_loc{where.file_name(), static_cast<int>(where.line()),
+                                   where.function_name()},
+                level, spdlog::string_view_t(text.constData(), size_t(text.size())));
+}
+
+} // namespace
+
+QString Log::clientPrefix(const std::source_location &where)
+{
+    return QStringLiteral("f: %1, l: %2,\n")
+        .arg(QString::fromUtf8(where.function_name()))
+        .arg(where.line());
+}
+
+void Log::client(const QString &message, std::source_location where)
+{
+    write(spdlog::level::debug, clientPrefix(where) + message, where);
+}
+
+void Log::warning(const QString &message, std::source_location where)
+{
+    write(spdlog::level::warn, message, where);
+}
+
+void Log::info(const QString &message, std::source_location where)
+{
+    write(spdlog::level::info, message, where);
+}
+
+void Log::debug(const QString &message, std::source_location where)
+{
+    write(spdlog::level::debug, message, where);
+}
+
+void Log::setLogger(std::shared_ptr<spdlog::logger> logger)
+{
+    std::lock_guard lock(loggerMutex);
+    installedLogger = std::move(logger);
+}
+
+std::shared_ptr<spdlog::logger> Log::logger()
+{
+    std::lock_guard lock(loggerMutex);
+    return installedLogger ? installedLogger : fallbackLogger();
+}
+
+void Log::flush()
+{
+    logger()->flush();
+}

@@ -1,0 +1,45 @@
+#pragma once
+
+// Log statements of both programs. Every statement is handed to the asynchronous spdlog logger
+// that the program installed at start-up (see LogSetup); before that, statements go to standard
+// error.
+//
+// - Client statements (Log::client) carry the function and line in their message:
+//   "f: <function>, l: <line>,\n" followed by the text, in which "##" marks information and
+//   "!!" a failure.
+// - Monitor statements (Log::warning / Log::info / Log::debug) are the text alone.
+//
+// Lines for the plain process log (NSLog in the original) use qInfo() instead.
+
+#include <QString>
+
+#include <memory>
+#include <source_location>
+
+namespace spdlog {
+class logger;
+}
+
+class Log
+{
+public:
+    static void client(const QString &message,
+                       std::source_location where = std::source_location::current());
+
+    static void warning(const QString &message,
+                        std::source_location where = std::source_location::current());
+    static void info(const QString &message,
+                     std::source_location where = std::source_location::current());
+    static void debug(const QString &message,
+                      std::source_location where = std::source_location::current());
+
+    // The prefix of a client statement, "f: %s, l: %d,\n".
+    static QString clientPrefix(const std::source_location &where);
+
+    // Installs the logger that receives every later statement; null restores the stderr default.
+    static void setLogger(std::shared_ptr<spdlog::logger> logger);
+    static std::shared_ptr<spdlog::logger> logger();
+
+    // Writes out what the asynchronous logger still holds.
+    static void flush();
+};
