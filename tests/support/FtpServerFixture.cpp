@@ -1,0 +1,92 @@
+#include "support/FtpServerFixture.h"
+
+#include <QDeadlineTimer>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+namespace {
+
+// Debian's pyftpdlib belongs to the system interpreter, whichever python3 comes first on PATH.
+const QString kPython = QStringLiteral("/usr/bin/python3");
+constexpr int kStartLimitMs = 10000;
+
+QString scriptPath()
+{
+    return QFileInfo(QStringLiteral(__FILE__)).dir().filePath(QStringLiteral("ftp_server.py"));
+}
+
+} // namespace
+
+FtpServerFixture::FtpServerFixture()
+{
+    QDir(m_dir.path()).mkdir(QStringLiteral("root"));
+}
+
+FtpServerFixture::~FtpServerFixture()
+{
+    if (m_process.state() != QProcess::NotRunning) {
+        m_process.closeWriteChannel();
+        if (!m_process.waitForFinished(2000)) {
+            m_process.kill();
+            m_process.waitForFinished(2000);
+        }
+    }
+}
+
+QString FtpServerFixture::root() const
+{
+    return m_dir.filePath(QStringLiteral("root"));
+}
+
+bool FtpServerFixture::start()
+{
+    if (!m_dir.isValid()) {
+        m_errorString = QStringLiteral("no temporary folder");
+        return false;
+    }
+    m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    m_process.start(kPython, {scriptPath(), QStringLiteral("--root"), root(),
+                              QStringLiteral("--user"), user(), QStringLiteral("--password"),
+                              password(), QStringLiteral("--command-log"),
+                              m_dir.filePath(QStringLiteral("commands.log"))});
+    QDeadlineTimer deadline(kStartLimitMs);
+    while (!m_process.canReadLine() && !deadline.hasExpired()) {
+        if (!m_process.waitForReadyRead(int(deadline.remainingTime()))) {
+            break;
+        }
+    }
+    const QByteArray line = m_process.readLine().trimmed();
+    if (!line.startsWith("PORT ")) {
+        m_errorString =
+            QStringLiteral("the FTP server did not start: %1").arg(m_process.errorString());
+        return false;
+    }
+    m_port = quint16(line.mid(5).toUInt());
+    return m_port != 0;
+}
+
+QStringList FtpServerFixture::commands() const
+{
+    QFile log(m_dir.filePath(QStringLiteral("commands.log")));
+    if (!log.open(QIODevice::ReadOnly)) {
+        return {};
+    }
+    return QString::fromUtf8(log.readAll()).split('\n', Qt::SkipEmptyParts);
+}
+
+QStringList FtpServerFixture::commands(const QString &verb) const
+{
+    QStringList matching;
+    for (const QString &line : commands()) {
+        if (line.section(' ', 0, 0).compare(verb, Qt::CaseInsensitive) == 0) {
+            matching << line;
+        }
+    }
+    return matching;
+}
+
+void FtpServerFixture::clearCommands()
+{
+    QFile::resize(m_dir.filePath(QStringLiteral("commands.log")), 0);
+}
