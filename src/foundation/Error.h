@@ -17,12 +17,16 @@ struct Error
     bool operator==(const Error &) const = default;
 };
 
-template<typename T>
+template <typename T>
 class Result
 {
 public:
-    Result(T value) : m_value(std::move(value)) {}
-    Result(Error error) : m_error(std::move(error)) {}
+    Result(T value)
+        : m_value(std::move(value))
+    {}
+    Result(Error error)
+        : m_error(std::move(error))
+    {}
 
     bool ok() const { return m_value.has_value(); }
     explicit operator bool() const { return ok(); }

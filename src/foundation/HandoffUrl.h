@@ -1,7 +1,7 @@
 #pragma once
 
-// The hand-off URL that carries one print job from the monitor to the client:
-// "vandrix://?params=" + the percent-escaped compact JSON text of the hand-off job object.
+// The hand-off URL that carries a job from the monitor to the client:
+// "vandrix://?params=" + the percent-escaped compact JSON text of the job object. Stateless.
 
 #include <QJsonObject>
 #include <QString>
@@ -11,9 +11,11 @@ class HandoffUrl
 public:
     static constexpr const char *prefix = "vandrix://?params=";
 
-    // Serialised JSON with every blank and line feed deleted from the whole text.
-    static QString compactJsonText(const QJsonObject &object);
-    // Every UTF-8 byte but ASCII letters, digits, "-", ".", "_" and "~" as "%XX" (upper case).
+    static QString build(const QJsonObject &job);
+
+    // The compact JSON text with every blank and line feed removed, values included.
+    static QString compactJsonText(const QJsonObject &job);
+
+    // Every UTF-8 byte as "%XX" (upper-case hex) except ASCII letters, digits, "-", ".", "_", "~".
     static QString escape(const QString &text);
-    static QString build(const QJsonObject &object);
 };

@@ -31,13 +31,13 @@ void fromJson(const QMetaObject &meta, void *gadget, const QJsonObject &object);
 // QVariant when the value does not fit.
 QVariant valueForType(const QJsonValue &value, QMetaType type);
 
-template<typename T>
+template <typename T>
 QJsonObject toJson(const T &record)
 {
     return toJson(T::staticMetaObject, &record);
 }
 
-template<typename T>
+template <typename T>
 T fromJson(const QJsonObject &object)
 {
     T record;
@@ -45,7 +45,7 @@ T fromJson(const QJsonObject &object)
     return record;
 }
 
-template<typename T>
+template <typename T>
 void fillFromJson(T &record, const QJsonObject &object)
 {
     fromJson(T::staticMetaObject, &record, object);

@@ -51,9 +51,10 @@ TEST(Record, NullTextIsLeftOutAndEmptyTextIsKept)
 
 TEST(Record, ReadingConvertsNumbersToTextAndIgnoresUnknownMembers)
 {
-    const auto json = QJsonDocument::fromJson(
-                          R"({"text": 42, "count": "17", "flag": true, "other": "x", "baseText": 2.5})")
-                          .object();
+    const auto json =
+        QJsonDocument::fromJson(
+            R"({"text": 42, "count": "17", "flag": true, "other": "x", "baseText": 2.5})")
+            .object();
     const Sample sample = Record::fromJson<Sample>(json);
     EXPECT_EQ(sample.text, "42");
     EXPECT_EQ(sample.count, 17);
@@ -65,7 +66,8 @@ TEST(Record, UnsuitableMemberLeavesPropertyUntouched)
 {
     Sample sample;
     sample.text = "kept";
-    Record::fillFromJson(sample, QJsonDocument::fromJson(R"({"text": {"a": 1}, "count": "x"})").object());
+    Record::fillFromJson(sample,
+                         QJsonDocument::fromJson(R"({"text": {"a": 1}, "count": "x"})").object());
     EXPECT_EQ(sample.text, "kept");
     EXPECT_EQ(sample.count, 0);
 }

@@ -1,14 +1,15 @@
-#include "TextHelpers/Md5.h"
+#include "Md5.h"
 
 #include <QCryptographicHash>
 
 namespace {
 
-constexpr int shortFormStart = 8;
-constexpr int shortFormLength = 16;
+constexpr qsizetype kShortFormStart = 8;
+constexpr qsizetype kShortFormLength = 16;
 
-QString lowerHexDigest(const QString &text)
+QString hexDigest(const QString &text)
 {
+    // Only the bytes before the first NUL count, as for a C string.
     QByteArray bytes = text.toUtf8();
     const qsizetype nul = bytes.indexOf('\0');
     if (nul >= 0)
@@ -20,20 +21,20 @@ QString lowerHexDigest(const QString &text)
 
 QString Md5::MD5ForUpper32Bate(const QString &text)
 {
-    return lowerHexDigest(text).toUpper();
+    return hexDigest(text).toUpper();
 }
 
 QString Md5::MD5ForLower32Bate(const QString &text)
 {
-    return lowerHexDigest(text);
+    return hexDigest(text);
 }
 
 QString Md5::MD5ForUpper16Bate(const QString &text)
 {
-    return MD5ForUpper32Bate(text).mid(shortFormStart, shortFormLength);
+    return MD5ForUpper32Bate(text).mid(kShortFormStart, kShortFormLength);
 }
 
 QString Md5::MD5ForLower16Bate(const QString &text)
 {
-    return MD5ForLower32Bate(text).mid(shortFormStart, shortFormLength);
+    return MD5ForLower32Bate(text).mid(kShortFormStart, kShortFormLength);
 }

@@ -1,6 +1,7 @@
 #pragma once
 
-// MD5 digests of text as hex. The digest covers the UTF-8 bytes before the first NUL character.
+// MD5 digests of texts as hex text. The digest covers the text's UTF-8 bytes up to the first NUL
+// character, as a C string would. Stateless; callable from any thread.
 
 #include <QString>
 

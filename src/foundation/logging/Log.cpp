@@ -1,11 +1,17 @@
 #include "Log.h"
 
+#include "FlushBarrierSink.h"
+
 #include <spdlog/sinks/stdout_sinks.h>
 #include <spdlog/spdlog.h>
 
+#include <chrono>
 #include <mutex>
 
 namespace {
+
+// How long a flush waits for the logging thread before giving up.
+constexpr std::chrono::seconds kFlushLimit{10};
 
 std::mutex loggerMutex;
 std::shared_ptr<spdlog::logger> installedLogger;
@@ -23,7 +29,7 @@ std::shared_ptr<spdlog::logger> fallbackLogger()
 }
 
 void write(spdlog::level::level_enum level, const QString &message,
-          const std::source_location &where)
+           const std::source_location &where)
 {
     const std::shared_ptr<spdlog::logger> target = Log::logger();
     const QByteArray text = message.toUtf8();
@@ -75,5 +81,12 @@ std::shared_ptr<spdlog::logger> Log::logger()
 
 void Log::flush()
 {
-    logger()->flush();
+    const std::shared_ptr<spdlog::logger> target = logger();
+    for (const spdlog::sink_ptr &sink : target->sinks()) {
+        if (auto barrier = std::dynamic_pointer_cast<FlushBarrierSink>(sink)) {
+            barrier->flushAndWait(*target, kFlushLimit);
+            return;
+        }
+    }
+    target->flush();
 }

@@ -40,6 +40,6 @@ public:
     static void setLogger(std::shared_ptr<spdlog::logger> logger);
     static std::shared_ptr<spdlog::logger> logger();
 
-    // Writes out what the asynchronous logger still holds.
+    // Writes out what the asynchronous logger still holds, and returns once it is written.
     static void flush();
 };

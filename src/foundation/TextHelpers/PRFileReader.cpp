@@ -1,0 +1,6 @@
+#include "PRFileReader.h"
+
+QString PRFileReader::readLoadAndConvertPSFile(const QString &, Error *)
+{
+    return QString();
+}

@@ -1,0 +1,239 @@
+#include "RollingFileSink.h"
+
+#include <QDir>
+#include <QFileInfo>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+// Bound of the numeric suffixes tried for a taken name.
+constexpr int kMaximumNameSuffix = 10000;
+constexpr int kFileMode = 0666; // narrowed by the process's umask
+
+// The first write stands in for the creation time where the file system keeps none.
+QDateTime creationTime(const QFileInfo &info)
+{
+    const QDateTime birth = info.birthTime();
+    return birth.isValid() ? birth : info.lastModified();
+}
+
+} // namespace
+
+struct RollingFileSink::LogFile
+{
+    QString path;
+    QDateTime created;
+    qint64 size = 0;
+    quint64 creationOrder = 0; // 1, 2, ... for files this sink made; 0 for the others
+};
+
+QList<RollingFileSink::LogFile> RollingFileSink::logFiles() const
+{
+    QList<LogFile> files;
+    const QFileInfoList entries =
+        QDir(m_folder).entryInfoList(QDir::Files | QDir::Hidden | QDir::System | QDir::NoSymLinks);
+    for (const QFileInfo &entry : entries) {
+        if (!m_naming->isLogFile(entry.fileName()))
+            continue;
+        const QString path = entry.absoluteFilePath();
+        files.append({path, creationTime(entry), entry.size(), m_creationOrder.value(path)});
+    }
+    // Newest first. File times are coarse (a clock tick), so files made within one tick are
+    // ordered by the order in which this sink made them, then by name.
+    std::sort(files.begin(), files.end(), [](const LogFile &a, const LogFile &b) {
+        if (a.created != b.created)
+            return a.created > b.created;
+        if (a.creationOrder != b.creationOrder)
+            return a.creationOrder > b.creationOrder;
+        return a.path > b.path;
+    });
+    return files;
+}
+
+RollingFileSink::RollingFileSink(QString folder, std::shared_ptr<const LogFileNamingPolicy> naming,
+                                 RollingFileLimits limits, Clock clock)
+    : m_folder(std::move(folder))
+    , m_naming(std::move(naming))
+    , m_limits(limits)
+    , m_clock(clock ? std::move(clock) : Clock(&QDateTime::currentDateTime))
+{}
+
+RollingFileSink::~RollingFileSink()
+{
+    closeFile();
+}
+
+QString RollingFileSink::currentFilePath()
+{
+    std::lock_guard lock(mutex_);
+    return m_path;
+}
+
+void RollingFileSink::sink_it_(const spdlog::details::log_msg &message)
+{
+    spdlog::memory_buf_t formatted;
+    formatter_->format(message, formatted);
+    if (!ensureFile(qint64(formatted.size())))
+        return;
+    const char *data = formatted.data();
+    size_t left = formatted.size();
+    while (left > 0) {
+        const ssize_t written = ::write(m_fd, data, left);
+        if (written < 0 && errno == EINTR)
+            continue;
+        if (written <= 0) {
+            reportFailure(QStringLiteral("could not write to %1: %2")
+                              .arg(m_path, QString::fromLocal8Bit(std::strerror(errno))));
+            closeFile();
+            return;
+        }
+        data += written;
+        left -= size_t(written);
+        m_size += written;
+    }
+}
+
+void RollingFileSink::flush_()
+{
+    // Entries are written through at once; nothing is held back.
+}
+
+bool RollingFileSink::ensureFile(qint64 nextEntrySize)
+{
+    if (m_fd >= 0) {
+        const bool tooOld = m_limits.rollingFrequency.count() > 0 &&
+                            m_created.secsTo(now()) >= m_limits.rollingFrequency.count();
+        const bool tooBig = m_limits.maximumFileSize > 0 && m_size > 0 &&
+                            m_size + nextEntrySize > m_limits.maximumFileSize;
+        if (!tooOld && !tooBig)
+            return true;
+        closeFile();
+    } else if (!m_started) {
+        m_started = true;
+        if (continueNewestFile())
+            return true;
+    }
+    return openNewFile();
+}
+
+bool RollingFileSink::continueNewestFile()
+{
+    const QList<LogFile> files = logFiles();
+    if (files.isEmpty())
+        return false;
+    const LogFile &newest = files.first();
+    // Never append to a file of another kind that a lenient policy counts as a log file.
+    const QString extension = QFileInfo(m_naming->newLogFileName()).suffix();
+    if (QFileInfo(newest.path).suffix() != extension)
+        return false;
+    const bool young = m_limits.rollingFrequency.count() <= 0 ||
+                       newest.created.secsTo(now()) < m_limits.rollingFrequency.count();
+    const bool small = m_limits.maximumFileSize <= 0 || newest.size < m_limits.maximumFileSize;
+    return young && small && openFile(newest.path, newest.created);
+}
+
+bool RollingFileSink::openNewFile()
+{
+    if (!QDir().mkpath(m_folder)) {
+        reportFailure(QStringLiteral("could not create the log folder %1").arg(m_folder));
+        return false;
+    }
+    const QString path = QDir(m_folder).filePath(freeFileName(m_naming->newLogFileName()));
+    if (!openFile(path, now()))
+        return false;
+    m_creationOrder.insert(m_path, ++m_filesMade);
+    deleteOldFiles();
+    return true;
+}
+
+bool RollingFileSink::openFile(const QString &path, const QDateTime &created)
+{
+    const QByteArray nativePath = QFile::encodeName(path);
+    const int fd =
+        ::open(nativePath.constData(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, kFileMode);
+    struct stat status = {};
+    if (fd < 0 || ::fstat(fd, &status) != 0) {
+        reportFailure(QStringLiteral("could not open the log file %1: %2")
+                          .arg(path, QString::fromLocal8Bit(std::strerror(errno))));
+        if (fd >= 0)
+            ::close(fd);
+        return false;
+    }
+    m_fd = fd;
+    m_path = path;
+    m_created = created;
+    m_size = qint64(status.st_size);
+    m_failureReported = false;
+    return true;
+}
+
+void RollingFileSink::closeFile()
+{
+    if (m_fd >= 0)
+        ::close(m_fd);
+    m_fd = -1;
+    m_path = QString();
+    m_size = 0;
+}
+
+void RollingFileSink::deleteOldFiles()
+{
+    QList<LogFile> others = logFiles();
+    others.removeIf([&](const LogFile &file) { return file.path == m_path; });
+    const auto removeOldest = [&] {
+        const LogFile oldest = others.takeLast(); // newest first, so the oldest is last
+        QFile::remove(oldest.path);
+        m_creationOrder.remove(oldest.path);
+        return oldest.size;
+    };
+    if (m_limits.maximumNumberOfLogFiles > 0) {
+        while (others.size() > m_limits.maximumNumberOfLogFiles - 1)
+            removeOldest();
+    }
+    if (m_limits.logFilesDiskQuota > 0) {
+        // Room is kept for the current file to grow to its limit.
+        qint64 total = std::max(m_size, m_limits.maximumFileSize);
+        for (const LogFile &file : std::as_const(others))
+            total += file.size;
+        while (total > m_limits.logFilesDiskQuota && !others.isEmpty())
+            total -= removeOldest();
+    }
+}
+
+QString RollingFileSink::freeFileName(const QString &proposed) const
+{
+    const QDir folder(m_folder);
+    if (!folder.exists(proposed))
+        return proposed;
+    const QString suffix = QFileInfo(proposed).suffix();
+    const QString stem = suffix.isEmpty() ? proposed : proposed.chopped(suffix.size() + 1);
+    const QString extension = suffix.isEmpty() ? QString() : u'.' + suffix;
+    for (int number = 1; number <= kMaximumNameSuffix; ++number) {
+        const QString candidate = QStringLiteral("%1 %2%3").arg(stem).arg(number).arg(extension);
+        if (!folder.exists(candidate))
+            return candidate;
+    }
+    return proposed; // every suffix taken: append to the proposed file
+}
+
+QDateTime RollingFileSink::now() const
+{
+    return m_clock();
+}
+
+void RollingFileSink::reportFailure(const QString &what)
+{
+    // Standard error directly: a Qt message handler may route back into this logger.
+    if (m_failureReported)
+        return;
+    m_failureReported = true;
+    std::fprintf(stderr, "log files: %s\n", what.toLocal8Bit().constData());
+}

@@ -1,0 +1,87 @@
+#pragma once
+
+// spdlog sink that writes entries to files in one folder and rolls them: a file is closed once it
+// is older than the rolling frequency or when the next entry would take it past the maximum size,
+// and the next entry goes to a new file named by the naming policy. When that name is taken, the
+// new file gets a numeric suffix before its extension: "Monitor_2024.03.05 1.log", then " 2", ...
+// After a new file is opened, the oldest log files (as the policy counts them, oldest by creation
+// time) are deleted until at most maximumNumberOfLogFiles remain and, with a quota, their total
+// size is within the quota; the current file is never deleted.
+//
+// At the first entry the newest log file in the folder is continued when it is young and small
+// enough. The folder is created when missing; when neither folder nor file can be had, the failure
+// is reported once on standard error and entries go to the other sinks only.
+//
+// Runs on the logging thread (base_sink's mutex serialises all calls). Every entry is written
+// through to the file at once.
+
+#include "LogFileNamingPolicy.h"
+
+#include <QDateTime>
+#include <QHash>
+#include <QList>
+#include <QString>
+
+#include <spdlog/sinks/base_sink.h>
+
+#include <chrono>
+#include <functional>
+#include <memory>
+#include <mutex>
+
+struct RollingFileLimits
+{
+    static constexpr std::chrono::seconds kDefaultRollingFrequency{86400};
+    static constexpr qint64 kDefaultMaximumFileSize = 1048576;
+    static constexpr int kDefaultMaximumNumberOfLogFiles = 7;
+
+    std::chrono::seconds rollingFrequency = kDefaultRollingFrequency;
+    qint64 maximumFileSize = kDefaultMaximumFileSize;
+    int maximumNumberOfLogFiles = kDefaultMaximumNumberOfLogFiles;
+    qint64 logFilesDiskQuota = 0; // total bytes of all log files; 0: no quota
+};
+
+class RollingFileSink : public spdlog::sinks::base_sink<std::mutex>
+{
+public:
+    using Clock = std::function<QDateTime()>;
+
+    RollingFileSink(QString folder, std::shared_ptr<const LogFileNamingPolicy> naming,
+                    RollingFileLimits limits = {}, Clock clock = {});
+    ~RollingFileSink() override;
+
+    // The path of the file being written, or null before the first entry and after a failure.
+    QString currentFilePath();
+
+protected:
+    void sink_it_(const spdlog::details::log_msg &message) override;
+    void flush_() override;
+
+private:
+    bool ensureFile(qint64 nextEntrySize);
+    bool continueNewestFile();
+    bool openNewFile();
+    bool openFile(const QString &path, const QDateTime &created);
+    void closeFile();
+    void deleteOldFiles();
+    // The folder's log files, newest first.
+    struct LogFile;
+    QList<LogFile> logFiles() const;
+    QString freeFileName(const QString &proposed) const;
+    QDateTime now() const;
+    void reportFailure(const QString &what);
+
+    const QString m_folder;
+    const std::shared_ptr<const LogFileNamingPolicy> m_naming;
+    const RollingFileLimits m_limits;
+    const Clock m_clock;
+
+    int m_fd = -1;
+    QString m_path;
+    QDateTime m_created;
+    qint64 m_size = 0;
+    QHash<QString, quint64> m_creationOrder; // files made by this sink that still exist
+    quint64 m_filesMade = 0;
+    bool m_started = false;
+    bool m_failureReported = false;
+};

@@ -1,0 +1,56 @@
+#pragma once
+
+// Hands one complete spool PDF to the client: copies it into the copy folder under a new name,
+// deletes the spool file, completes the job row's page counts, builds the hand-off URL from the
+// row, makes sure the URL scheme has a handler and opens the URL. Keeps no state between jobs;
+// any thread, several jobs at once (the registry and the database helper take care of their own
+// locking).
+
+#include "db/DataBaseHelper.h"
+
+#include <QJsonObject>
+#include <QString>
+
+class DBJob;
+class SchemeHandlerRegistry;
+
+class HandlerService
+{
+public:
+    static constexpr auto kScheme = "vandrix";
+    // The URL whose default application is looked up.
+    static constexpr auto kSchemeUrl = "vandrix://";
+    static constexpr auto kClientBundleId = "com.dalvemor.vqm.client";
+    static constexpr auto kMethod = "print";
+    // Copies assumed by the page fix-up when the row has none.
+    static constexpr auto kDefaultCopies = "1";
+
+    // Without a database helper the shared one is used, opened at the first job's row query.
+    HandlerService(QString spoolFolder, QString copyFolder, SchemeHandlerRegistry &registry,
+                   DataBaseHelper *database = nullptr);
+
+    void senderMessageWithJobId(const QString &jobId);
+
+    // The compact JSON text of the job's hand-off object, or a null text when the PDF cannot be
+    // copied or the job has no row.
+    QString getParametersStringFromJobId(const QString &jobId);
+
+    // Serialised JSON with every blank and line feed removed, values included.
+    static QString dictionaryToJsonString(const QJsonObject &dictionary);
+    // Every UTF-8 byte but ASCII letters, digits, "-", ".", "_" and "~" as "%XX".
+    static QString urlEncodedString(const QString &text);
+    // A new random UUID, upper case, 8-4-4-4-12.
+    static QString stringWithUUID();
+    // key=value pairs joined by "&", unescaped; each key is also written to the process log.
+    static QString dictionaryToUrlString(const QJsonObject &dictionary);
+
+private:
+    void fixUpPageCounts(DBJob &job, const QString &copyPath);
+    static QJsonObject handoffObject(const DBJob &job, const QString &copyPath);
+    DataBaseHelper &database() const;
+
+    const QString m_spoolFolder;
+    const QString m_copyFolder;
+    SchemeHandlerRegistry &m_registry;
+    DataBaseHelper *const m_database;
+};

@@ -1,0 +1,30 @@
+#pragma once
+
+// The fixed folders, limits and names of vqmmonitor. The program has no configuration; classes
+// take these values through their constructors so that tests can give them others.
+
+#include <chrono>
+
+namespace MonitorDefaults {
+
+using namespace std::chrono_literals;
+
+inline constexpr auto kSpoolFolder = "/var/spool/vqmprinter/pdf_out";
+inline constexpr auto kLogFolder = "/var/spool/vqmprinter/mlog";
+inline constexpr auto kDatabaseFolder = "/var/spool/vqmprinter/db";
+inline constexpr auto kCopyFolder = "/tmp/vqmprinter";
+
+// Spool PDFs older than this are deleted at start.
+inline constexpr std::chrono::seconds kSpoolMaxAge = 600s;
+// Log files whose name date lies before local midnight this long ago are deleted at start.
+inline constexpr std::chrono::seconds kLogLookBack = 259200s;
+
+// A new spool PDF is checked at once and then at this interval until it is complete ...
+inline constexpr std::chrono::milliseconds kCompletenessInterval = 500ms;
+// ... or until this much time has passed since the first check.
+inline constexpr std::chrono::milliseconds kCompletenessLimit = 120s;
+
+inline constexpr auto kVersion = "2.4.20";
+inline constexpr auto kSyslogIdent = "vqmmonitor";
+
+} // namespace MonitorDefaults

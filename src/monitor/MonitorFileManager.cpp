@@ -1,0 +1,209 @@
+#include "MonitorFileManager.h"
+
+#include "PRTools.h"
+#include "foundation/logging/Log.h"
+#include "platform/SpoolFolderWatcher.h"
+
+#include <QDebug>
+#include <QFile>
+#include <QStringDecoder>
+
+#include <sys/stat.h>
+
+namespace {
+
+constexpr auto kPdfExtension = "pdf";
+constexpr auto kEndMarker = "%%EOF";
+// The end marker must lie within this many bytes from the end of the file.
+constexpr qint64 kTailLength = 7;
+
+// The job id of a PDF name (the name without its last extension), or a null text.
+QString jobIdOfPdfName(const QString &name)
+{
+    const qsizetype dot = name.lastIndexOf(QLatin1Char('.'));
+    if (dot <= 0 || name.mid(dot + 1).toLower() != QLatin1String(kPdfExtension))
+        return {};
+    return name.left(dot);
+}
+
+} // namespace
+
+MonitorFileManager::MonitorFileManager(QString spoolFolder, CompletenessWait::Timing timing,
+                                       JobHandoff handoff, ExitFunction exitProcess,
+                                       QObject *parent)
+    : QObject(parent)
+    , m_spoolFolder(std::move(spoolFolder))
+    , m_timing(timing)
+    , m_handoff(std::move(handoff))
+    , m_exitProcess(std::move(exitProcess))
+    , m_handoffPool(new QThreadPool(this))
+{
+    initScanDirectory();
+}
+
+MonitorFileManager::~MonitorFileManager()
+{
+    m_handoffPool->waitForDone();
+}
+
+void MonitorFileManager::monitorFile()
+{
+    m_watcher = new SpoolFolderWatcher(this);
+    if (!m_watcher->start(m_spoolFolder)) {
+        qInfo().noquote() << QStringLiteral("Unable to open the path = %1").arg(m_spoolFolder);
+        m_exitProcess(kUnwatchableFolderStatus);
+        return;
+    }
+    connect(m_watcher, &SpoolFolderWatcher::folderChanged, this,
+            &MonitorFileManager::handleFolderEvent);
+    connect(m_watcher, &SpoolFolderWatcher::fileClosedAfterWrite, this,
+            &MonitorFileManager::handleFileClosed);
+    Log::info(QStringLiteral("version is %1").arg(QLatin1String(MonitorDefaults::kVersion)));
+}
+
+std::optional<QStringList> MonitorFileManager::scan()
+{
+    std::optional<QStringList> names = PRTools::contentsOfDirectoryAtPath(m_spoolFolder);
+    if (!names)
+        return std::nullopt;
+    const QHash<QString, QString> pdfs = pdfsPathToJobDictionary(*names);
+    QMutexLocker lock(&m_stateMutex);
+    m_filePaths = *names;
+    m_jobsMap = pdfs;
+    return names;
+}
+
+void MonitorFileManager::initScanDirectory()
+{
+    scan();
+}
+
+QHash<QString, QString> MonitorFileManager::pdfsPathToJobDictionary(const QStringList &names)
+{
+    QHash<QString, QString> jobs;
+    for (const QString &name : names) {
+        const QString jobId = jobIdOfPdfName(name);
+        if (!jobId.isNull())
+            jobs.insert(jobId, name);
+    }
+    return jobs;
+}
+
+QStringList MonitorFileManager::getNewFileName()
+{
+    const QHash<QString, QString> seen = jobsMap();
+    const std::optional<QStringList> names = scan();
+    if (!names)
+        return {};
+    QStringList newJobs;
+    const QHash<QString, QString> listed = pdfsPathToJobDictionary(*names);
+    for (auto it = listed.cbegin(); it != listed.cend(); ++it) {
+        const QString &jobId = it.key();
+        if (!seen.contains(jobId) && !m_waits.contains(jobId) && !m_handoffsRunning.contains(jobId))
+            newJobs.append(jobId);
+    }
+    return newJobs;
+}
+
+bool MonitorFileManager::readFileEOF(const QString &path)
+{
+    QFile file(path);
+    const qint64 size = file.size();
+    if (size <= kTailLength || !file.open(QIODevice::ReadOnly) || !file.seek(size - kTailLength))
+        return false;
+    const QByteArray tail = file.read(kTailLength);
+    QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    const QString text = decoder.decode(tail);
+    return !decoder.hasError() && text.contains(QLatin1String(kEndMarker));
+}
+
+QStringList MonitorFileManager::filePaths() const
+{
+    QMutexLocker lock(&m_stateMutex);
+    return m_filePaths;
+}
+
+QHash<QString, QString> MonitorFileManager::jobsMap() const
+{
+    QMutexLocker lock(&m_stateMutex);
+    return m_jobsMap;
+}
+
+void MonitorFileManager::handleFolderEvent()
+{
+    const QStringList jobIds = getNewFileName();
+    for (const QString &jobId : jobIds)
+        startJob(jobId);
+}
+
+void MonitorFileManager::handleFileClosed(const QString &name)
+{
+    const QString jobId = jobIdOfPdfName(name);
+    if (CompletenessWait *wait = m_waits.value(jobId))
+        wait->wake();
+}
+
+QString MonitorFileManager::jobPath(const QString &jobId) const
+{
+    return QStringLiteral("%1/%2.pdf").arg(m_spoolFolder, jobId);
+}
+
+void MonitorFileManager::startJob(const QString &jobId)
+{
+    Log::info(QStringLiteral("monitor new job id : %1").arg(jobId));
+    const QString path = jobPath(jobId);
+    auto *wait = new CompletenessWait([path] { return readFileEOF(path); }, m_timing, this);
+    m_waits.insert(jobId, wait);
+    connect(wait, &CompletenessWait::completed, this, [this, jobId, wait] {
+        m_waits.remove(jobId);
+        wait->deleteLater();
+        handOff(jobId);
+    });
+    connect(wait, &CompletenessWait::timedOut, this, [this, jobId, wait] {
+        m_waits.remove(jobId);
+        wait->deleteLater();
+        Log::warning(QStringLiteral("monitor new job id : %1, integrity error").arg(jobId));
+    });
+    wait->start();
+}
+
+void MonitorFileManager::handOff(const QString &jobId)
+{
+    Log::info(QStringLiteral("handle message with job id : %1").arg(jobId));
+    m_handoffsRunning.insert(jobId);
+    const std::optional<FileIdentity> file = identityOf(jobPath(jobId));
+    m_handoffPool->start([this, jobId, file] {
+        m_handoff(jobId);
+        QMetaObject::invokeMethod(
+            this, [this, jobId, file] { finishJob(jobId, file); }, Qt::QueuedConnection);
+    });
+}
+
+void MonitorFileManager::finishJob(const QString &jobId, std::optional<FileIdentity> handedOff)
+{
+    m_handoffsRunning.remove(jobId);
+    // The file the hand-off was given is still there (it could not be copied): it stays seen.
+    // Otherwise a file now of that name is a new print of a re-used id, which the listings made
+    // while the hand-off ran could not take; look again.
+    const std::optional<FileIdentity> current = identityOf(jobPath(jobId));
+    if (current && current == handedOff)
+        return;
+    {
+        QMutexLocker lock(&m_stateMutex);
+        m_jobsMap.remove(jobId);
+    }
+    if (current)
+        handleFolderEvent();
+}
+
+std::optional<MonitorFileManager::FileIdentity> MonitorFileManager::identityOf(const QString &path)
+{
+    struct stat status = {};
+    if (::stat(QFile::encodeName(path).constData(), &status) != 0)
+        return std::nullopt;
+    constexpr qint64 kNanosecondsPerSecond = 1000000000;
+    return FileIdentity{quint64(status.st_dev), quint64(status.st_ino),
+                        qint64(status.st_ctim.tv_sec) * kNanosecondsPerSecond +
+                            status.st_ctim.tv_nsec,
+                        qint64(status.st_size)};
+}

@@ -1,0 +1,68 @@
+#pragma once
+
+// What vqmmonitor does once at start, in this order: deletes expired spool PDFs, deletes old log
+// files, sets up logging (standard error, system log, rolling files in the log folder) and creates
+// the spool watcher, which records the PDFs present then and starts watching on the watcher's
+// thread. run() may be called on any thread; the watcher thread must run an event loop.
+
+#include "CompletenessWait.h"
+#include "MonitorDefaults.h"
+#include "MonitorFileManager.h"
+
+#include <QDateTime>
+#include <QString>
+
+#include <chrono>
+#include <memory>
+
+class QThread;
+
+class MonitorStartup
+{
+public:
+    // The file logger keeps at most this many files of at most this total size.
+    static constexpr int kMaximumLogFiles = 7;
+    static constexpr qint64 kLogFilesDiskQuota = 20971520;
+    // The zone in which the log purge reads the dates of file names.
+    static constexpr auto kLogNameTimeZone = "GMT+0800";
+
+    struct Options
+    {
+        QString spoolFolder = QLatin1String(MonitorDefaults::kSpoolFolder);
+        QString logFolder = QLatin1String(MonitorDefaults::kLogFolder);
+        std::chrono::seconds spoolMaxAge = MonitorDefaults::kSpoolMaxAge;
+        std::chrono::seconds logLookBack = MonitorDefaults::kLogLookBack;
+        CompletenessWait::Timing timing = MonitorFileManager::kDefaultTiming;
+        // A null ident writes nothing to the system log.
+        QString syslogIdent = QLatin1String(MonitorDefaults::kSyslogIdent);
+    };
+
+    MonitorStartup(Options options, MonitorFileManager::JobHandoff handoff,
+                   MonitorFileManager::ExitFunction exitProcess, QThread *watcherThread);
+    ~MonitorStartup();
+
+    void run();
+
+    // The watcher, once run() has created it.
+    MonitorFileManager *fileManager() const { return m_fileManager.get(); }
+
+    // Deletes the files of the folder whose name, without every ".log" and "Monitor_", is a date
+    // in the log-name pattern that, read as midnight at +08:00, lies before local midnight of the
+    // day lookBack before now.
+    static void deleteOutOfDateLog(const QString &folder,
+                                   std::chrono::seconds lookBack = MonitorDefaults::kLogLookBack,
+                                   const QDateTime &now = QDateTime::currentDateTime());
+
+    // Installs the logger, creating the log folder when missing, and gives the folder the shared
+    // mode.
+    static void
+    initDDlog(const QString &folder,
+              const QString &syslogIdent = QLatin1String(MonitorDefaults::kSyslogIdent));
+
+private:
+    const Options m_options;
+    const MonitorFileManager::JobHandoff m_handoff;
+    const MonitorFileManager::ExitFunction m_exitProcess;
+    QThread *const m_watcherThread;
+    std::unique_ptr<MonitorFileManager> m_fileManager;
+};

@@ -1,0 +1,54 @@
+#pragma once
+
+// Owns the one connection to the job database. Blocks run one at a time under the helper's lock,
+// on the calling thread, so callers on any thread take turns and wait for their work. A block must
+// not call back into the same helper: the connection is not re-entrant, and a nested call is
+// refused. sharedInstance() opens the fixed file on first use and lives for the process; tests
+// construct helpers on folders of their own.
+
+#include <QString>
+
+#include <SQLiteCpp/Database.h>
+
+#include <chrono>
+#include <functional>
+#include <memory>
+#include <mutex>
+
+class DataBaseHelper
+{
+public:
+    static constexpr auto kFileName = "print_job.db";
+    // How long a statement waits for a lock held by another process (the print backend).
+    static constexpr std::chrono::milliseconds kBusyTimeout{2000};
+
+    static DataBaseHelper &sharedInstance();
+    static void refreashDataBaseFile();
+
+    // Opens (and, when absent, creates) the database file in the folder.
+    explicit DataBaseHelper(QString folder);
+    ~DataBaseHelper();
+
+    // Runs the block on the connection. False when there is no connection or on re-entry; the
+    // block then does not run.
+    bool inDataBase(const std::function<void(SQLite::Database &database)> &block);
+
+    // Runs the block inside an exclusive transaction, which is rolled back when the block sets
+    // the flag and committed otherwise. True only when the block ran and its work was committed.
+    bool
+    inTransaction(const std::function<void(SQLite::Database &database, bool &rollback)> &block);
+
+    // The file's path. Every call also gives the file mode 0777 (a missing file stays missing).
+    QString dbPath() const;
+
+    // Reopens the connection on the same path.
+    void flash();
+
+private:
+    void open();
+    bool enter(std::unique_lock<std::mutex> &lock);
+
+    QString m_folder;
+    std::mutex m_mutex;
+    std::unique_ptr<SQLite::Database> m_database;
+};

@@ -1,0 +1,217 @@
+#include "foundation/BaseTools.h"
+
+#include "support/TestSupport.h"
+
+#include <QDir>
+#include <QFile>
+#include <QRegularExpression>
+#include <QSet>
+#include <QTemporaryDir>
+#include <QTimeZone>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+QDateTime utc(int year, int month, int day, int hour, int minute, int second)
+{
+    return QDateTime(QDate(year, month, day), QTime(hour, minute, second), QTimeZone::utc());
+}
+
+struct TimeCase
+{
+    QDateTime instant;
+    const char *zone;
+    const char *expected;
+};
+
+TEST(BaseTools, TimeTextUsesTheWeekBasedYearInTheGivenZone)
+{
+    const TimeCase cases[] = {
+        {utc(2024, 12, 30, 13, 45, 7), "UTC", "20251230134507"},
+        // 05:45 UTC is 13:45 at +08:00, still 30 December.
+        {utc(2024, 12, 30, 5, 45, 7), "GMT+0800", "20251230134507"},
+        {utc(2024, 12, 31, 23, 59, 59), "UTC", "20251231235959"},
+        // 20:00 UTC on 31 December is already 1 January 2025 at +08:00.
+        {utc(2024, 12, 31, 20, 0, 0), "GMT+0800", "20250101040000"},
+        {utc(2024, 6, 15, 0, 0, 0), "UTC", "20240615000000"},
+        // 29 December 2025 lies in week 1 of 2026 under both week rules.
+        {utc(2025, 12, 29, 9, 5, 0), "UTC", "20261229090500"},
+    };
+    for (const TimeCase &c : cases) {
+        EXPECT_EQ(BaseTools::getCurrentTimes(c.instant, QLatin1String(c.zone)), c.expected)
+            << c.instant.toString(Qt::ISODate).toStdString() << " " << c.zone;
+    }
+}
+
+TEST(BaseTools, TimeTextOfNowIsFourteenDigits)
+{
+    EXPECT_TRUE(QRegularExpression("^\\d{14}$").match(BaseTools::getCurrentTimes()).hasMatch());
+}
+
+TEST(BaseTools, DatesOfBothYearKinds)
+{
+    EXPECT_EQ(BaseTools::getCurrentDate(utc(2024, 12, 30, 12, 0, 0), "UTC"), "20251230");
+    EXPECT_EQ(BaseTools::createDateString(QDate(2024, 3, 5)), "20240305");
+    EXPECT_EQ(BaseTools::createDateString(QDate(2024, 11, 17)), "20241117");
+    EXPECT_EQ(BaseTools::createDateString(QDate(2024, 12, 30)), "20241230");
+}
+
+TEST(BaseTools, UuidsAreUpperCaseAndNew)
+{
+    const QRegularExpression form("^[0-9A-F]{8}-[0-9A-F]{4}-[0-9A-F]{4}-[0-9A-F]{4}-[0-9A-F]{12}$");
+    const QString first = BaseTools::stringWithUUID();
+    const QString second = BaseTools::stringWithUUID();
+    EXPECT_TRUE(form.match(first).hasMatch()) << first.toStdString();
+    EXPECT_TRUE(form.match(second).hasMatch()) << second.toStdString();
+    EXPECT_NE(first, second);
+}
+
+TEST(BaseTools, RandomTextsUseDigitsAndLowerCaseLetters)
+{
+    EXPECT_EQ(BaseTools::getRandomStringWithNum(0), "");
+    EXPECT_FALSE(BaseTools::getRandomStringWithNum(0).isNull());
+    EXPECT_EQ(BaseTools::getRandomStringWithNum(-3), "");
+    const QString text = BaseTools::getRandomStringWithNum(2000);
+    EXPECT_EQ(text.size(), 2000);
+    EXPECT_TRUE(QRegularExpression("^[0-9a-z]+$").match(text).hasMatch());
+    // Digits are drawn with probability 10/36; both classes show up in a long text.
+    const qsizetype digits =
+        std::count_if(text.begin(), text.end(), [](QChar c) { return c.isDigit(); });
+    EXPECT_GT(digits, 350);
+    EXPECT_LT(digits, 800);
+}
+
+TEST(BaseTools, FtpStemsHaveFourUpperCaseGroups)
+{
+    const QRegularExpression form("^[0-9A-Z]{1,20}-[0-9A-Z]{1,20}-[0-9A-Z]{1,20}-[0-9A-Z]{1,20}$");
+    QSet<qsizetype> lengths;
+    for (int i = 0; i < 200; ++i) {
+        const QString stem = BaseTools::stringWithFtpUuid();
+        ASSERT_TRUE(form.match(stem).hasMatch()) << stem.toStdString();
+        lengths << stem.size();
+    }
+    EXPECT_GT(lengths.size(), 5);
+}
+
+struct AddressCase
+{
+    const char *name;
+    QList<BaseTools::InterfaceAddress> interfaces;
+    const char *expected;
+};
+
+BaseTools::InterfaceAddress ipv4(const char *name, const char *address)
+{
+    return {QLatin1String(name), true, QLatin1String(address)};
+}
+
+TEST(BaseTools, IpAddressFollowsTheInterfacePreference)
+{
+    const AddressCase cases[] = {
+        {"en0WinsOverEarlierEn1", {ipv4("en1", "10.0.0.1"), ipv4("en0", "10.0.0.2")}, "10.0.0.2"},
+        {"en0WinsOverLaterEn1", {ipv4("en0", "10.0.0.2"), ipv4("en1", "10.0.0.1")}, "10.0.0.2"},
+        {"lastEn0AddressWins", {ipv4("en0", "10.0.0.2"), ipv4("en0", "10.0.0.3")}, "10.0.0.3"},
+        {"onlyEn2", {ipv4("lo", "127.0.0.1"), ipv4("en2", "192.168.1.9")}, "192.168.1.9"},
+        {"firstOfEn1AndEn2", {ipv4("en2", "192.168.1.9"), ipv4("en1", "10.0.0.1")}, "192.168.1.9"},
+        {"otherNamesIgnored", {ipv4("lo", "127.0.0.1"), ipv4("eth0", "10.1.1.1")}, "0.0.0.0"},
+        {"nonIPv4Ignored", {{"en0", false, QString()}, ipv4("en1", "10.0.0.1")}, "10.0.0.1"},
+        {"empty", {}, "0.0.0.0"},
+    };
+    for (const AddressCase &c : cases)
+        EXPECT_EQ(BaseTools::getIPAddress(c.interfaces), c.expected) << c.name;
+}
+
+TEST(BaseTools, HostInterfacesListTheLoopbackAddress)
+{
+    const auto interfaces = BaseTools::interfaceAddresses();
+    ASSERT_TRUE(interfaces.has_value());
+    EXPECT_TRUE(std::any_of(interfaces->begin(), interfaces->end(), [](const auto &entry) {
+        return entry.isIPv4 && entry.address == "127.0.0.1";
+    }));
+    EXPECT_FALSE(BaseTools::getIPAddress().isEmpty());
+}
+
+TEST(BaseTools, MacAddressOfAnInterface)
+{
+    EXPECT_EQ(BaseTools::getMacAddress("lo"), "00:00:00:00:00:00");
+    testing::internal::CaptureStdout();
+    const QString missing = BaseTools::getMacAddress("vqm-no-such-if");
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "Error: if_nametoindex error\n");
+    EXPECT_TRUE(missing.isNull());
+}
+
+TEST(BaseTools, VersionIsTheProjectVersion)
+{
+    EXPECT_EQ(BaseTools::getVersion(), "2.4.20");
+}
+
+TEST(BaseTools, ShellOutputIsDecodedLeniently)
+{
+    EXPECT_EQ(BaseTools::cmd("printf 'a\\377b'"), QStringLiteral("a\uFFFDb"));
+    EXPECT_EQ(BaseTools::cmd("printf '%s' \"$((6*7))\""), "42");
+    QTemporaryDir dir;
+    const QString script = dir.filePath("script.sh");
+    ASSERT_TRUE(TestSupport::writeFile(script, "printf 'from script'\n"));
+    EXPECT_EQ(BaseTools::cmdcopy(script), "from script");
+}
+
+class FileHelpers : public testing::Test
+{
+protected:
+    QString path(const QString &relative) const { return m_dir.filePath(relative); }
+    void touch(const QString &relative)
+    {
+        QDir().mkpath(QFileInfo(path(relative)).path());
+        ASSERT_TRUE(TestSupport::writeFile(path(relative), relative.toUtf8()));
+    }
+    bool exists(const QString &relative) const { return QFileInfo::exists(path(relative)); }
+
+    QTemporaryDir m_dir;
+};
+
+TEST_F(FileHelpers, DeleteAllPdfRemovesOnlyPdfEntriesOfTheFolderItself)
+{
+    touch("Logs/a.pdf");
+    touch("Logs/b.txt");
+    touch("Logs/sub/c.pdf");
+    BaseTools::deleteAllPdf(path("Logs"));
+    EXPECT_FALSE(exists("Logs/a.pdf"));
+    EXPECT_TRUE(exists("Logs/b.txt"));
+    EXPECT_TRUE(exists("Logs/sub/c.pdf"));
+}
+
+TEST_F(FileHelpers, DeleteOldPdfKeepsJobEntries)
+{
+    touch("out/job1.pdf");
+    touch("out/other.pdf");
+    touch("out/jobs/x.pdf");
+    BaseTools::deleteOldPdf(path("out"));
+    EXPECT_TRUE(exists("out/job1.pdf"));
+    EXPECT_FALSE(exists("out/other.pdf"));
+    EXPECT_TRUE(exists("out/jobs/x.pdf"));
+
+    BaseTools::deleteOldAllPdf(path("out"));
+    EXPECT_TRUE(QDir(path("out")).isEmpty());
+    BaseTools::deleteOldAllPdf(path("missing")); // a missing folder is no error
+}
+
+TEST_F(FileHelpers, CopyFileFromPathCopiesFolderTrees)
+{
+    touch("from/a.txt");
+    touch("from/sub/b.txt");
+    QDir().mkpath(path("to"));
+    BaseTools::copyFileFromPath(path("from"), path("to"));
+    EXPECT_EQ(TestSupport::readFile(path("to/a.txt")), "from/a.txt");
+    EXPECT_EQ(TestSupport::readFile(path("to/sub/b.txt")), "from/sub/b.txt");
+}
+
+TEST_F(FileHelpers, FileRenameCopiesBesideTheOriginal)
+{
+    touch("doc.pdf");
+    EXPECT_EQ(BaseTools::fileRename(path("doc.pdf")), path("{doc}.pdf"));
+    EXPECT_EQ(TestSupport::readFile(path("{doc}.pdf")), "doc.pdf");
+    EXPECT_TRUE(exists("doc.pdf"));
+}
+
+} // namespace

@@ -1,0 +1,206 @@
+// The job table through a real SQLite file: statement texts, NULL and 64-bit round trips, quotes,
+// transactions and the ids that must not reach a statement.
+
+#include "monitor/db/DBBusiness.h"
+#include "FileMode.h"
+
+#include <QFileInfo>
+#include <QTemporaryDir>
+
+#include <SQLiteCpp/Database.h>
+#include <SQLiteCpp/Statement.h>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+class JobTable : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(folder.isValid());
+        helper = std::make_unique<DataBaseHelper>(folder.path());
+        ASSERT_TRUE(DBBusiness::initWithTable(*helper));
+    }
+
+    // Runs SQL straight on the file, as the print backend does.
+    void backend(const char *sql)
+    {
+        SQLite::Database database(QFile::encodeName(helper->dbPath()).constData(),
+                                  SQLite::OPEN_READWRITE);
+        database.exec(sql);
+    }
+
+    bool backendIsNull(qint64 jobId, const char *column)
+    {
+        SQLite::Database database(QFile::encodeName(helper->dbPath()).constData());
+        SQLite::Statement query(database, std::string("SELECT ") + column +
+                                              " IS NULL FROM t_job WHERE job_id = ?");
+        query.bind(1, static_cast<int64_t>(jobId));
+        return query.executeStep() && query.getColumn(0).getInt() == 1;
+    }
+
+    QTemporaryDir folder;
+    std::unique_ptr<DataBaseHelper> helper;
+};
+
+DBJob job(qint64 id, const QString &fileName, const QString &copies)
+{
+    DBJob record;
+    record.job_id = id;
+    record.fileName = fileName;
+    record.copies = copies;
+    return record;
+}
+
+} // namespace
+
+TEST(DBModelStatements, UpdateStatementNamesEveryColumnAndWritesNullUnquoted)
+{
+    EXPECT_EQ(job(7, "QUJD", "2").getUpdateSql(),
+              "REPLACE INTO t_job (job_id,fileName,copies,orientation,duplex,color,paperSize,"
+              "pageType,pages,totalPages,isUploaded) VALUES ('7','QUJD','2',(null),(null),(null),"
+              "(null),(null),(null),(null),'0');");
+}
+
+TEST(DBModelStatements, InsertStatementLeavesTheKeyOut)
+{
+    EXPECT_EQ(job(7, "QUJD", "2").getInsertSql(),
+              "REPLACE INTO t_job (fileName,copies,orientation,duplex,color,paperSize,pageType,"
+              "pages,totalPages,isUploaded) VALUES ('QUJD','2',(null),(null),(null),(null),(null),"
+              "(null),(null),'0');");
+}
+
+TEST(DBModelStatements, QuotesInsideTextsAreDoubled)
+{
+    EXPECT_TRUE(job(1, "it's", "2").getUpdateSql().contains("'it''s'"));
+}
+
+TEST(DBModelStatements, MultiRowStatement)
+{
+    EXPECT_EQ(DBModel::getReplaceSqls({}), "");
+    const DBJob first = job(1, "QQ==", "1");
+    const DBJob second = job(2, "Qg==", "3");
+    const QString sql = DBModel::getReplaceSqls({&first, &second});
+    EXPECT_TRUE(sql.startsWith("REPLACE INTO t_job (job_id,fileName,"));
+    EXPECT_TRUE(sql.contains("isUploaded) VALUES('1','QQ==','1',"));
+    EXPECT_TRUE(sql.contains("'0'),('2','Qg==','3',"));
+    EXPECT_TRUE(sql.endsWith("'0');"));
+}
+
+TEST_F(JobTable, RowWithNullColumnsRoundTripsUnchanged)
+{
+    backend("INSERT INTO t_job (job_id, fileName, copies, isUploaded) VALUES (12, 'QUJD', '2', 0)");
+
+    const std::optional<DBJob> row = DBBusiness::getJobWithJobId("12", *helper);
+    ASSERT_TRUE(row);
+    EXPECT_EQ(row->job_id, 12);
+    EXPECT_EQ(row->fileName, "QUJD");
+    EXPECT_TRUE(row->pages.isNull());
+    EXPECT_TRUE(row->totalPages.isNull());
+    EXPECT_EQ(row->isUploaded, 0);
+    EXPECT_TRUE(row->getUpdateSql().contains("'0');"));
+
+    ASSERT_TRUE(DBBusiness::updateJobs({*row}, *helper));
+    EXPECT_TRUE(backendIsNull(12, "pages"));
+    EXPECT_TRUE(backendIsNull(12, "orientation"));
+    EXPECT_FALSE(backendIsNull(12, "isUploaded"));
+}
+
+TEST_F(JobTable, IdsAreLookedUpAsNumbersOnly)
+{
+    backend("INSERT INTO t_job (job_id, fileName) VALUES (12, 'QUJD')");
+
+    EXPECT_TRUE(DBBusiness::getJobWithJobId("00012", *helper));
+    EXPECT_EQ(DBBusiness::getJobWithJobId("00012", *helper)->job_id, 12);
+    for (const char *id : {"13", "12 OR 1=1", "12;", "a.b", "", "1e1", "12'"})
+        EXPECT_FALSE(DBBusiness::getJobWithJobId(id, *helper)) << id;
+}
+
+TEST_F(JobTable, IntegersKeepTheirFullWidth)
+{
+    backend(
+        "INSERT INTO t_job (job_id, fileName, isUploaded) VALUES (5000000001, 'QQ==', 4294967297)");
+
+    std::optional<DBJob> row = DBBusiness::getJobWithJobId("5000000001", *helper);
+    ASSERT_TRUE(row);
+    EXPECT_EQ(row->job_id, 5000000001LL);
+    EXPECT_EQ(row->isUploaded, 4294967297LL);
+    row->pages = "1";
+    ASSERT_TRUE(DBBusiness::updateJobs({*row}, *helper));
+    EXPECT_EQ(DBBusiness::getJobsWithSql(QString(), *helper).size(), 1);
+}
+
+TEST_F(JobTable, QuoteInFileNameSurvivesTheWriteBack)
+{
+    backend("INSERT INTO t_job (job_id, fileName) VALUES (3, 'x')");
+    DBJob row = *DBBusiness::getJobWithJobId("3", *helper);
+    row.fileName = "O'Brien's ''notes''";
+    ASSERT_TRUE(DBBusiness::updateJobs({row}, *helper));
+    EXPECT_EQ(DBBusiness::getJobWithJobId("3", *helper)->fileName, row.fileName);
+}
+
+TEST_F(JobTable, FailingSecondStatementRollsBackTheFirst)
+{
+    backend("DROP TABLE t_job");
+    backend("CREATE TABLE t_job (job_id integer PRIMARY KEY, fileName text, copies text NOT NULL,"
+            " orientation text, duplex text, color text, paperSize text, pageType text,"
+            " pages text, totalPages text, isUploaded integer DEFAULT 0)");
+    backend("INSERT INTO t_job (job_id, fileName, copies) VALUES (1, 'a', '1'), (2, 'b', '1')");
+
+    DBJob first = *DBBusiness::getJobWithJobId("1", *helper);
+    DBJob second = *DBBusiness::getJobWithJobId("2", *helper);
+    first.pages = "9";
+    second.copies = QString(); // violates NOT NULL
+    EXPECT_FALSE(DBBusiness::updateJobs({first, second}, *helper));
+    EXPECT_TRUE(DBBusiness::getJobWithJobId("1", *helper)->pages.isNull());
+    EXPECT_EQ(DBBusiness::getJobWithJobId("2", *helper)->copies, "1");
+}
+
+TEST_F(JobTable, EmptyListIsNotAWrite)
+{
+    EXPECT_FALSE(DBBusiness::updateJobs({}, *helper));
+    EXPECT_FALSE(DBBusiness::insertJobs({}, *helper));
+}
+
+TEST_F(JobTable, InsertListDeleteAndDrop)
+{
+    ASSERT_TRUE(DBBusiness::insertJobs({job(0, "QQ==", "1"), job(0, "Qg==", "2")}, *helper));
+    QList<DBJob> rows = DBBusiness::getJobsWithSql("ORDER BY job_id", *helper);
+    ASSERT_EQ(rows.size(), 2);
+    EXPECT_EQ(rows[1].fileName, "Qg==");
+
+    EXPECT_TRUE(DBBusiness::deleteJobsWithFlagId(rows[0].job_id, *helper));
+    rows = DBBusiness::getJobsWithSql(QString(), *helper);
+    ASSERT_EQ(rows.size(), 1);
+    EXPECT_EQ(rows[0].fileName, "Qg==");
+
+    EXPECT_TRUE(DBBusiness::dropDatabase(*helper));
+    EXPECT_TRUE(DBBusiness::getJobsWithSql(QString(), *helper).isEmpty());
+    EXPECT_FALSE(DBBusiness::getJobWithJobId("1", *helper));
+    EXPECT_FALSE(DBBusiness::updateJobs({job(1, "a", "1")}, *helper));
+}
+
+TEST_F(JobTable, FileIsSharedWithEveryUser)
+{
+    EXPECT_EQ(fileModeOf(helper->dbPath()), 0777u);
+}
+
+TEST_F(JobTable, BlockCannotReenterItsHelper)
+{
+    bool nested = true;
+    EXPECT_TRUE(helper->inDataBase(
+        [&](SQLite::Database &) { nested = helper->inDataBase([](SQLite::Database &) {}); }));
+    EXPECT_FALSE(nested);
+}
+
+TEST(DataBaseHelperWithoutFile, EveryOperationFails)
+{
+    QTemporaryDir folder;
+    DataBaseHelper helper(folder.filePath("missing"));
+    EXPECT_FALSE(DBBusiness::getJobWithJobId("1", helper));
+    EXPECT_FALSE(DBBusiness::initWithTable(helper));
+    EXPECT_FALSE(DBBusiness::updateJobs({job(1, "a", "1")}, helper));
+    EXPECT_TRUE(DBBusiness::getJobsWithSql(QString(), helper).isEmpty());
+}

@@ -1,0 +1,384 @@
+// The hand-off on real files and a real job table, with a registry that records what it is asked:
+// the copy, the page fix-up, the hand-off object and URL, and the handler decisions.
+
+#include "monitor/HandlerService.h"
+#include "FileMode.h"
+#include "LogCapture.h"
+#include "PdfFixture.h"
+#include "RecordingRegistry.h"
+#include "foundation/TextHelpers/Base64.h"
+#include "monitor/PMShell.h"
+#include "monitor/db/DBBusiness.h"
+#include "support/TestSupport.h"
+
+#include <QDir>
+#include <QFile>
+#include <QJsonDocument>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <QUrl>
+
+#include <SQLiteCpp/Database.h>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+const QString kUuidPdfName = "^[0-9A-F]{8}-[0-9A-F]{4}-[0-9A-F]{4}-[0-9A-F]{4}-[0-9A-F]{12}\\.pdf$";
+
+struct Row
+{
+    qint64 jobId = 12;
+    QString fileName = "5paH5qGjLnBkZg==";
+    QString copies = "2";
+    QString pages;
+    QString totalPages;
+    QString paperSize = "9";
+    QString pageType = "A4";
+};
+
+class HandOff : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(root.isValid());
+        spool = root.filePath("pdf_out");
+        copies = root.filePath("copies");
+        ASSERT_TRUE(QDir().mkpath(spool));
+        ASSERT_TRUE(QDir().mkpath(root.filePath("db")));
+        database = std::make_unique<DataBaseHelper>(root.filePath("db"));
+        ASSERT_TRUE(DBBusiness::initWithTable(*database));
+        service = std::make_unique<HandlerService>(spool, copies, registry, database.get());
+    }
+
+    void insert(const Row &row)
+    {
+        DBJob job;
+        job.job_id = row.jobId;
+        job.fileName = row.fileName;
+        job.copies = row.copies;
+        job.pages = row.pages;
+        job.totalPages = row.totalPages;
+        job.paperSize = row.paperSize;
+        job.pageType = row.pageType;
+        ASSERT_TRUE(DBBusiness::updateJobs({job}, *database));
+    }
+
+    QString spoolPdf(const QString &jobId) const { return QDir(spool).filePath(jobId + ".pdf"); }
+
+    QStringList copiedFiles() const { return QDir(copies).entryList(QDir::Files); }
+
+    // The hand-off object of the only URL opened so far.
+    QJsonObject openedObject() const
+    {
+        const QStringList urls = registry.opened();
+        if (urls.size() != 1)
+            return {};
+        const QString url = urls.first();
+        if (!url.startsWith("vandrix://?params="))
+            return {};
+        const QByteArray json =
+            QByteArray::fromPercentEncoding(url.mid(int(qstrlen("vandrix://?params="))).toLatin1());
+        return QJsonDocument::fromJson(json).object();
+    }
+
+    QTemporaryDir root;
+    QString spool;
+    QString copies;
+    LogCapture log;
+    RecordingRegistry registry;
+    std::unique_ptr<DataBaseHelper> database;
+    std::unique_ptr<HandlerService> service;
+};
+
+} // namespace
+
+TEST_F(HandOff, PageCountsAreCompletedFromTheCopy)
+{
+    struct Case
+    {
+        const char *name;
+        QString copies;
+        int pdfPages; // < 0: not a PDF
+        QString pages;
+        QString totalPages;
+        QString expectedCopies;
+        QString expectedPages;
+        QString expectedTotal;
+    };
+    const QList<Case> cases = {
+        {"two copies of five pages", "2", 5, {}, {}, "2", "5", "10"},
+        {"pages present but no total", "2", 5, "3", {}, "2", "5", "10"},
+        {"copies without digits", "abc", 3, {}, {}, "abc", "3", "0"},
+        {"copies with a leading number", "3x", 2, {}, {}, "3x", "2", "6"},
+        {"no copies", {}, 2, {}, {}, "1", "2", "2"},
+        {"not a PDF", "2", -1, {}, {}, "2", "0", "0"},
+        {"counts present", {}, 5, "4", "8", "", "4", "8"},
+    };
+    qint64 id = 100;
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        ++id;
+        Row row;
+        row.jobId = id;
+        row.copies = c.copies;
+        row.pages = c.pages;
+        row.totalPages = c.totalPages;
+        insert(row);
+        const QString path = spoolPdf(QString::number(id));
+        if (c.pdfPages >= 0)
+            PdfFixture::write(path, c.pdfPages);
+        else
+            ASSERT_TRUE(TestSupport::writeFile(path, "plain text, not a PDF\n%%EOF\n"));
+
+        const QJsonObject object =
+            QJsonDocument::fromJson(
+                service->getParametersStringFromJobId(QString::number(id)).toUtf8())
+                .object();
+        EXPECT_EQ(object.value("copies").toString(), c.expectedCopies);
+        EXPECT_EQ(object.value("pages").toString(), c.expectedPages);
+        EXPECT_EQ(object.value("totalpages").toString(), c.expectedTotal);
+
+        const DBJob stored = *DBBusiness::getJobWithJobId(QString::number(id), *database);
+        EXPECT_EQ(stored.pages, c.expectedPages);
+        EXPECT_EQ(stored.totalPages, c.expectedTotal);
+        // Only a fixed-up row is written, with the copies it assumed.
+        EXPECT_EQ(stored.copies,
+                  c.pages.isNull() || c.totalPages.isNull() ? c.expectedCopies : c.copies);
+    }
+}
+
+TEST_F(HandOff, ObjectHasThirteenTextMembersWithoutBlanks)
+{
+    Row row;
+    row.paperSize = "A 4";
+    insert(row);
+    PdfFixture::write(spoolPdf("00012"), 1);
+
+    const QString text = service->getParametersStringFromJobId("00012");
+    ASSERT_FALSE(text.isNull());
+    EXPECT_FALSE(text.contains(' '));
+    EXPECT_FALSE(text.contains('\n'));
+
+    const QJsonObject object = QJsonDocument::fromJson(text.toUtf8()).object();
+    EXPECT_EQ(object.size(), 13);
+    for (auto it = object.begin(); it != object.end(); ++it)
+        EXPECT_TRUE(it.value().isString()) << it.key().toStdString();
+    EXPECT_EQ(object.value("method"), "print");
+    EXPECT_EQ(object.value("jobId"), "12");
+    EXPECT_EQ(object.value("docname"), "5paH5qGjLnBkZg==");
+    EXPECT_EQ(object.value("pagetype"), Base64::encode("A4"));
+    EXPECT_EQ(object.value("papersize"), "A4");
+    EXPECT_EQ(object.value("version"), "2.4.20");
+    EXPECT_EQ(object.value("orientation"), "");
+    EXPECT_EQ(object.value("duplex"), "");
+    EXPECT_EQ(object.value("color"), "");
+
+    // The copy it names is the spool file, which is gone from the spool folder.
+    const QString copy = Base64::dencode(object.value("printjob").toString());
+    EXPECT_EQ(QFileInfo(copy).absolutePath(), QFileInfo(copies).absoluteFilePath());
+    EXPECT_TRUE(QRegularExpression(kUuidPdfName).match(QFileInfo(copy).fileName()).hasMatch());
+    EXPECT_TRUE(QFile::exists(copy));
+    EXPECT_FALSE(QFile::exists(spoolPdf("00012")));
+    EXPECT_EQ(fileModeOf(copy), 0777u);
+    EXPECT_EQ(fileModeOf(copies), 0777u);
+}
+
+TEST_F(HandOff, UrlCarriesTheEscapedObject)
+{
+    insert(Row{});
+    PdfFixture::write(spoolPdf("12"), 2);
+    service->senderMessageWithJobId("12");
+
+    ASSERT_EQ(registry.opened().size(), 1);
+    const QString url = registry.opened().first();
+    EXPECT_TRUE(QRegularExpression("^vandrix://\\?params=(%[0-9A-F]{2}|[A-Za-z0-9._~-])+$")
+                    .match(url)
+                    .hasMatch())
+        << url.toStdString();
+    const QJsonObject object = openedObject();
+    EXPECT_EQ(object.size(), 13);
+    EXPECT_EQ(object.value("totalpages"), "4");
+    EXPECT_TRUE(log.contains("info: " + url));
+    EXPECT_TRUE(log.contains("info: bundleId : com.dalvemor.vqm.client"));
+}
+
+TEST_F(HandOff, JobWithoutRowIsNotHandedOff)
+{
+    PdfFixture::write(spoolPdf("13"), 1);
+    service->senderMessageWithJobId("13");
+
+    const QStringList messages = log.messages();
+    const qsizetype missing = messages.indexOf("warning: can't find job id from db");
+    ASSERT_GE(missing, 0);
+    EXPECT_EQ(messages.indexOf("warning: api parame string is nil"), missing + 1);
+    EXPECT_TRUE(registry.opened().isEmpty());
+    EXPECT_EQ(copiedFiles().size(), 1);
+    EXPECT_FALSE(QFile::exists(spoolPdf("13")));
+}
+
+TEST_F(HandOff, NonNumericIdFindsNoRow)
+{
+    insert(Row{});
+    PdfFixture::write(spoolPdf("12 OR 1=1"), 1);
+    service->senderMessageWithJobId("12 OR 1=1");
+    EXPECT_TRUE(log.contains("warning: can't find job id from db"));
+    EXPECT_TRUE(registry.opened().isEmpty());
+}
+
+TEST_F(HandOff, SpoolFileGoneBeforeTheCopy)
+{
+    insert(Row{});
+    service->senderMessageWithJobId("12");
+
+    const QStringList messages = log.messages();
+    const QRegularExpression copyWarning("^warning: can't copy file to " +
+                                         QRegularExpression::escape(copies) +
+                                         "/[0-9A-F-]{36}\\.pdf $");
+    const qsizetype failed = messages.indexOf(copyWarning);
+    ASSERT_GE(failed, 0) << messages.join('\n').toStdString();
+    EXPECT_EQ(messages.value(failed + 1), "warning: api parame string is nil");
+    EXPECT_TRUE(registry.opened().isEmpty());
+    // Nothing reached the table.
+    EXPECT_TRUE(DBBusiness::getJobWithJobId("12", *database)->pages.isNull());
+}
+
+TEST_F(HandOff, CopyFolderThatIsALinkFailsTheCopy)
+{
+    const QString elsewhere = root.filePath("elsewhere");
+    ASSERT_TRUE(QDir().mkpath(elsewhere));
+    ASSERT_TRUE(QFile::link(elsewhere, copies));
+    insert(Row{});
+    PdfFixture::write(spoolPdf("12"), 1);
+    service->senderMessageWithJobId("12");
+
+    EXPECT_TRUE(log.contains("warning: api parame string is nil"));
+    EXPECT_TRUE(QDir(elsewhere).isEmpty());
+    EXPECT_TRUE(QFile::exists(spoolPdf("12")));
+    EXPECT_TRUE(registry.opened().isEmpty());
+}
+
+TEST_F(HandOff, HandlerIsReadBeforeTheJobIsTouched)
+{
+    insert(Row{});
+    PdfFixture::write(spoolPdf("12"), 1);
+    bool spoolPresentAtFirstCall = false;
+    registry.onCall = [&](const QString &call) {
+        if (registry.calls().isEmpty())
+            spoolPresentAtFirstCall =
+                call.startsWith("defaultHandler") && QFile::exists(spoolPdf("12"));
+    };
+    service->senderMessageWithJobId("12");
+    EXPECT_TRUE(spoolPresentAtFirstCall);
+}
+
+TEST_F(HandOff, HandlerDecisions)
+{
+    const QString clientApp = root.filePath("com.dalvemor.vqm.client.desktop");
+    const QString otherApp = root.filePath("viewer.desktop");
+    ASSERT_TRUE(TestSupport::writeFile(clientApp, "[Desktop Entry]\n"));
+    ASSERT_TRUE(TestSupport::writeFile(otherApp, "[Desktop Entry]\n"));
+    const QString set = "set vandrix com.dalvemor.vqm.client";
+
+    struct Case
+    {
+        const char *name;
+        QString handler;
+        Result<QString> application;
+        int setStatus;
+        bool openResult;
+        bool expectSet;
+        QStringList expectedLines;
+    };
+    const Error noApplication{"test", 1, "none"};
+    const QList<Case> cases = {
+        {"no handler",
+         {},
+         noApplication,
+         0,
+         true,
+         true,
+         {"warning: get application url for registered scheme "
+          "vandrix---------defaultHandler:(null)",
+          "warning: set default handler for url scheme vandrix error0"}},
+        {"the client, present",
+         "COM.dalvemor.vqm.client",
+         clientApp,
+         0,
+         true,
+         false,
+         {"info: already registered,applicationURL.path:" + clientApp}},
+        {"the client, no longer present",
+         "com.dalvemor.vqm.client",
+         root.filePath("gone.desktop"),
+         0,
+         true,
+         true,
+         {"warning: set default handler for url scheme vandrix error0"}},
+        {"another application, present",
+         "org.example.viewer",
+         otherApp,
+         0,
+         true,
+         false,
+         {"info: already registered,applicationURL.path:" + otherApp}},
+        {"registration fails",
+         {},
+         noApplication,
+         2,
+         true,
+         true,
+         {"warning: set default handler for url scheme vandrix error2"}},
+        {"opening fails",
+         "com.dalvemor.vqm.client",
+         clientApp,
+         0,
+         false,
+         false,
+         {"warning: work space open url failed"}},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        RecordingRegistry caseRegistry;
+        caseRegistry.handler = c.handler;
+        caseRegistry.application = c.application;
+        caseRegistry.identifiers = {{clientApp, "com.dalvemor.vqm.client"},
+                                    {otherApp, "org.example.viewer"}};
+        caseRegistry.setStatus = c.setStatus;
+        caseRegistry.openResult = c.openResult;
+        HandlerService caseService(spool, copies, caseRegistry, database.get());
+        LogCapture caseLog;
+        insert(Row{});
+        PdfFixture::write(spoolPdf("12"), 1);
+
+        caseService.senderMessageWithJobId("12");
+
+        EXPECT_EQ(caseRegistry.calls().contains(set), c.expectSet);
+        EXPECT_EQ(caseRegistry.opened().size(), 1);
+        EXPECT_TRUE(caseLog.contains("info: defaultHandler: " +
+                                     (c.handler.isNull() ? QString("(null)") : c.handler)));
+        for (const QString &line : c.expectedLines)
+            EXPECT_TRUE(caseLog.contains(line)) << line.toStdString();
+    }
+}
+
+TEST(HandlerServiceHelpers, TextHelpers)
+{
+    EXPECT_EQ(HandlerService::urlEncodedString("{\"method\":\"print\"}"),
+              "%7B%22method%22%3A%22print%22%7D");
+    EXPECT_EQ(HandlerService::urlEncodedString("a/b?c=d&e+f%~._-"), "a%2Fb%3Fc%3Dd%26e%2Bf%25~._-");
+    EXPECT_EQ(HandlerService::dictionaryToJsonString({{"papersize", "A 4"}, {"n", "x\ny"}}),
+              "{\"n\":\"x\\ny\",\"papersize\":\"A4\"}");
+    EXPECT_TRUE(QRegularExpression("^[0-9A-F]{8}(-[0-9A-F]{4}){3}-[0-9A-F]{12}$")
+                    .match(HandlerService::stringWithUUID())
+                    .hasMatch());
+    EXPECT_NE(HandlerService::stringWithUUID(), HandlerService::stringWithUUID());
+    EXPECT_EQ(HandlerService::dictionaryToUrlString({{"a", "1"}, {"b", "x y"}}), "a=1&b=x y");
+}
+
+TEST(PMShellCommand, ReturnsStandardOutputOnly)
+{
+    EXPECT_EQ(PMShell::cmd("echo hello; echo noise >&2; printf '\\377'"),
+              QString("hello\n") + QChar(0xFFFD));
+}

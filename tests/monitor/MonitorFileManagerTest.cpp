@@ -1,0 +1,342 @@
+// The spool watcher on a real temporary folder with inotify: which files become jobs, the
+// completeness check and wait, and the cases where jobs used to get lost.
+
+#include "monitor/MonitorFileManager.h"
+#include "LogCapture.h"
+#include "support/TestSupport.h"
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QMutex>
+#include <QSemaphore>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+using namespace std::chrono_literals;
+using TestSupport::waitUntil;
+
+namespace {
+
+const QByteArray kCompletePdf = "%PDF-1.4\n1 0 obj\n<< >>\nendobj\ntrailer\n<< >>\n%%EOF\n";
+const QByteArray kUnfinishedPdf = "%PDF-1.4\n1 0 obj\n<< >>\nendobj\n";
+
+bool appendFile(const QString &path, const QByteArray &content)
+{
+    QFile file(path);
+    return file.open(QIODevice::Append) && file.write(content) == content.size();
+}
+
+class SpoolWatcher : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(root.isValid());
+        spool = root.filePath("pdf_out");
+        ASSERT_TRUE(QDir().mkpath(spool));
+    }
+
+    void TearDown() override { manager.reset(); }
+
+    void startManager(CompletenessWait::Timing timing = {20ms, 300ms})
+    {
+        manager = std::make_unique<MonitorFileManager>(
+            spool, timing, [this](const QString &jobId) { handOff(jobId); },
+            [this](int status) { exitStatus = status; });
+        manager->monitorFile();
+        ASSERT_EQ(exitStatus, -1);
+    }
+
+    // Stands in for the hand-off: records the id and, like the real one, consumes the file.
+    virtual void handOff(const QString &jobId)
+    {
+        QFile::remove(pdfPath(jobId + ".pdf"));
+        QMutexLocker lock(&mutex);
+        handedOff.append(jobId);
+    }
+
+    QStringList handed() const
+    {
+        QMutexLocker lock(&mutex);
+        return handedOff;
+    }
+
+    QString pdfPath(const QString &name) const { return QDir(spool).filePath(name); }
+    void write(const QString &name, const QByteArray &content = kCompletePdf)
+    {
+        ASSERT_TRUE(TestSupport::writeFile(pdfPath(name), content));
+    }
+
+    QTemporaryDir root;
+    QString spool;
+    LogCapture log;
+    std::unique_ptr<MonitorFileManager> manager;
+    int exitStatus = -1;
+    mutable QMutex mutex;
+    QStringList handedOff;
+};
+
+} // namespace
+
+TEST(CompletenessCheck, OnlyTheLastSevenBytesCount)
+{
+    QTemporaryDir folder;
+    const QList<std::pair<QByteArray, bool>> cases = {
+        {"%PDF-1.4 body\n%%EOF\n", true},
+        {"%PDF-1.4 body\n%%EOF\r\n", true},
+        {"%PDF-1.4 body\n%%EOF", true},
+        {"%PDF-1.4 body\n%%EOFabc", false},
+        {"%PDF-1.4 body\n%%EOF\n% incremental update\n", false},
+        {"%%EOF\n\n", false},       // exactly 7 bytes
+        {"%%EOF\n", false},         // shorter
+        {"%PDF\xff%%EOF\n", false}, // not UTF-8
+        {"%PDF-1.4 b\xc3%%EOF\n", false},
+    };
+    for (const auto &[content, complete] : cases) {
+        const QString path = folder.filePath("job.pdf");
+        ASSERT_TRUE(TestSupport::writeFile(path, content));
+        EXPECT_EQ(MonitorFileManager::readFileEOF(path), complete) << content.toStdString();
+    }
+    EXPECT_FALSE(MonitorFileManager::readFileEOF(folder.filePath("missing.pdf")));
+}
+
+TEST(SpoolJobIds, PdfNamesInAnyCaseGiveTheirStem)
+{
+    const QHash<QString, QString> jobs = MonitorFileManager::pdfsPathToJobDictionary(
+        {"1234.pdf", "a.b.pdf", "77.PDF", "notes.txt", "pdf", "x.pdf.txt"});
+    const QHash<QString, QString> expected = {
+        {"1234", "1234.pdf"}, {"a.b", "a.b.pdf"}, {"77", "77.PDF"}};
+    EXPECT_EQ(jobs, expected);
+}
+
+TEST(CompletenessWaitSchedule, ChecksAtOnceThenEveryIntervalAndTimesOutOneIntervalAfterTheLimit)
+{
+    int checks = 0;
+    CompletenessWait wait([&] { return ++checks, false; }, {40ms, 200ms});
+    QElapsedTimer clock;
+    bool timedOut = false;
+    qint64 timedOutAt = 0;
+    QObject::connect(&wait, &CompletenessWait::timedOut, [&] {
+        timedOut = true;
+        timedOutAt = clock.elapsed();
+    });
+    clock.start();
+    wait.start();
+    EXPECT_EQ(checks, 1);
+    // Early wake-ups add checks but never bring the end forward.
+    int wakes = 0;
+    for (int i = 0; i < 5; ++i) {
+        TestSupport::spin(10ms);
+        if (!wait.isFinished())
+            ++wakes;
+        wait.wake();
+    }
+    ASSERT_TRUE(waitUntil([&] { return timedOut; }, 5s));
+    EXPECT_GE(timedOutAt, 240);
+    EXPECT_EQ(checks, 6 + wakes); // at 0, 40, ..., 200 ms, plus the wake-ups
+}
+
+TEST(CompletenessWaitSchedule, CompletesAtTheFirstGoodCheck)
+{
+    int checks = 0;
+    CompletenessWait wait([&] { return ++checks == 3; }, {10ms, 1000ms});
+    bool completed = false;
+    QObject::connect(&wait, &CompletenessWait::completed, [&] { completed = true; });
+    wait.start();
+    ASSERT_TRUE(waitUntil([&] { return completed; }, 5s));
+    TestSupport::spin(50ms);
+    EXPECT_EQ(checks, 3);
+}
+
+TEST_F(SpoolWatcher, NewCompletePdfIsHandedOffAndPresentOnesNeverAre)
+{
+    write("1.pdf");
+    startManager();
+    EXPECT_TRUE(log.contains("info: version is 2.4.20"));
+
+    write("2.pdf");
+    ASSERT_TRUE(waitUntil([&] { return handed().contains("2"); }));
+    // The file present at start is touched and completed again: still not a job.
+    ASSERT_TRUE(appendFile(pdfPath("1.pdf"), "\n%%EOF\n"));
+    write("a.b.pdf");
+    ASSERT_TRUE(waitUntil([&] { return handed().contains("a.b"); }));
+    TestSupport::spin(100ms);
+    EXPECT_EQ(handed(), QStringList({"2", "a.b"}));
+    EXPECT_TRUE(log.contains("info: monitor new job id : 2"));
+    EXPECT_TRUE(log.contains("info: handle message with job id : 2"));
+}
+
+TEST_F(SpoolWatcher, EveryPdfOfABurstIsHandedOffOnce)
+{
+    startManager();
+    constexpr int kBurst = 60;
+    for (int i = 0; i < kBurst; ++i)
+        write(QString::number(1000 + i) + ".pdf");
+    ASSERT_TRUE(waitUntil([&] { return handed().size() >= kBurst; }));
+    TestSupport::spin(100ms);
+    QStringList ids = handed();
+    EXPECT_EQ(ids.size(), kBurst);
+    ids.removeDuplicates();
+    EXPECT_EQ(ids.size(), kBurst);
+}
+
+TEST_F(SpoolWatcher, OtherFilesAreNoJobs)
+{
+    startManager();
+    write("notes.txt");
+    TestSupport::spin(100ms);
+    EXPECT_TRUE(handed().isEmpty());
+    EXPECT_FALSE(manager->jobsMap().contains("notes"));
+    EXPECT_TRUE(manager->filePaths().contains("notes.txt"));
+}
+
+TEST_F(SpoolWatcher, IncompletePdfTimesOutWithTheIntegrityWarning)
+{
+    startManager({20ms, 300ms});
+    QElapsedTimer clock;
+    clock.start();
+    write("9.pdf", kUnfinishedPdf);
+    const QString warning = "warning: monitor new job id : 9, integrity error";
+    ASSERT_TRUE(waitUntil([&] { return log.contains(warning); }, 5s));
+    EXPECT_GE(clock.elapsed(), 320);
+    EXPECT_TRUE(handed().isEmpty());
+    EXPECT_TRUE(QFile::exists(pdfPath("9.pdf")));
+
+    // Given up for good: completing it later, or other files arriving, does not bring it back.
+    ASSERT_TRUE(appendFile(pdfPath("9.pdf"), "trailer\n%%EOF\n"));
+    write("10.pdf");
+    ASSERT_TRUE(waitUntil([&] { return handed().contains("10"); }));
+    TestSupport::spin(100ms);
+    EXPECT_EQ(handed(), QStringList({"10"}));
+    EXPECT_EQ(log.count(warning), 1);
+}
+
+TEST_F(SpoolWatcher, WaitingJobIsNotStartedTwice)
+{
+    startManager({20ms, 5000ms});
+    write("8.pdf", kUnfinishedPdf);
+    ASSERT_TRUE(waitUntil([&] { return log.contains("info: monitor new job id : 8"); }));
+    // The backend rewrites the file while other jobs come and go.
+    QFile::remove(pdfPath("8.pdf"));
+    write("8.pdf", kUnfinishedPdf);
+    write("11.pdf");
+    ASSERT_TRUE(waitUntil([&] { return handed().contains("11"); }));
+    ASSERT_TRUE(appendFile(pdfPath("8.pdf"), "trailer\n%%EOF\n"));
+    ASSERT_TRUE(waitUntil([&] { return handed().contains("8"); }));
+    TestSupport::spin(100ms);
+    EXPECT_EQ(handed().count("8"), 1);
+    EXPECT_EQ(log.count("info: monitor new job id : 8"), 1);
+}
+
+TEST_F(SpoolWatcher, FileClosedAfterWritingIsHandedOffWithoutWaitingForTheNextCheck)
+{
+    startManager({5000ms, 20000ms});
+    write("4.pdf", kUnfinishedPdf);
+    ASSERT_TRUE(waitUntil([&] { return log.contains("info: monitor new job id : 4"); }));
+    QElapsedTimer clock;
+    clock.start();
+    ASSERT_TRUE(appendFile(pdfPath("4.pdf"), "trailer\n%%EOF\n"));
+    ASSERT_TRUE(waitUntil([&] { return handed().contains("4"); }, 3s));
+    EXPECT_LT(clock.elapsed(), 2000);
+}
+
+TEST_F(SpoolWatcher, ReusedIdIsHandledAgain)
+{
+    startManager();
+    write("5.pdf");
+    ASSERT_TRUE(waitUntil([&] { return handed().size() == 1; }));
+    ASSERT_TRUE(waitUntil([&] { return !manager->jobsMap().contains("5"); }));
+    write("5.pdf");
+    ASSERT_TRUE(waitUntil([&] { return handed().size() == 2; }));
+    EXPECT_EQ(handed(), QStringList({"5", "5"}));
+}
+
+namespace {
+
+// A hand-off that stays busy after consuming the file until the test lets it go.
+class SlowHandOff : public SpoolWatcher
+{
+protected:
+    void handOff(const QString &jobId) override
+    {
+        SpoolWatcher::handOff(jobId);
+        if (handed().size() == 1)
+            release.acquire();
+    }
+    QSemaphore release;
+};
+
+} // namespace
+
+TEST_F(SlowHandOff, IdReusedWhileItsHandOffRunsIsHandledAfterIt)
+{
+    startManager();
+    write("6.pdf");
+    ASSERT_TRUE(waitUntil([&] { return handed().size() == 1; }));
+    // The earlier file is gone and its hand-off still runs when the same id comes again.
+    write("6.pdf");
+    ASSERT_TRUE(waitUntil([&] { return manager->jobsMap().contains("6"); }));
+    TestSupport::spin(100ms);
+    EXPECT_EQ(handed().size(), 1);
+    release.release();
+    ASSERT_TRUE(waitUntil([&] { return handed().size() == 2; }));
+    EXPECT_FALSE(QFile::exists(pdfPath("6.pdf")));
+}
+
+TEST_F(SpoolWatcher, FailedListingLeavesTheSeenSetAsItWas)
+{
+    write("1.pdf");
+    startManager();
+    // The watch follows the folder; listing its path fails while it is elsewhere.
+    const QString away = root.filePath("away");
+    ASSERT_TRUE(QDir().rename(spool, away));
+    ASSERT_TRUE(TestSupport::writeFile(QDir(away).filePath("2.pdf"), kCompletePdf));
+    TestSupport::spin(100ms);
+    EXPECT_TRUE(manager->jobsMap().contains("1"));
+    ASSERT_TRUE(QDir().rename(away, spool));
+    write("3.pdf");
+    ASSERT_TRUE(waitUntil([&] { return handed().size() >= 2; }));
+    TestSupport::spin(100ms);
+    QStringList ids = handed();
+    ids.sort();
+    EXPECT_EQ(ids, QStringList({"2", "3"}));
+}
+
+TEST_F(SpoolWatcher, UnwatchableFolderEndsTheProcessWithStatusOne)
+{
+    const QString missing = root.filePath("missing");
+    MonitorFileManager unwatched(
+        missing, {20ms, 300ms}, [](const QString &) {},
+        [this](int status) { exitStatus = status; });
+    unwatched.monitorFile();
+    EXPECT_EQ(exitStatus, 1);
+    EXPECT_TRUE(log.contains("process: Unable to open the path = " + missing));
+}
+
+namespace {
+
+// A hand-off that fails before it takes the file (the copy could not be made).
+class FailingHandOff : public SpoolWatcher
+{
+protected:
+    void handOff(const QString &jobId) override
+    {
+        QMutexLocker lock(&mutex);
+        handedOff.append(jobId);
+    }
+};
+
+} // namespace
+
+TEST_F(FailingHandOff, FileItLeftBehindIsNotRetried)
+{
+    startManager();
+    write("12.pdf");
+    ASSERT_TRUE(waitUntil([&] { return handed().size() == 1; }));
+    write("13.pdf");
+    ASSERT_TRUE(waitUntil([&] { return handed().size() == 2; }));
+    TestSupport::spin(100ms);
+    EXPECT_EQ(handed(), QStringList({"12", "13"}));
+}
