@@ -29,7 +29,7 @@ QDateTime creationTime(const QFileInfo &info)
 
 struct RollingFileSink::LogFile
 {
-    QString path;
+    QString name;
     QDateTime created;
     qint64 size = 0;
     quint64 creationOrder = 0; // 1, 2, ... for files this sink made; 0 for the others
@@ -43,8 +43,8 @@ QList<RollingFileSink::LogFile> RollingFileSink::logFiles() const
     for (const QFileInfo &entry : entries) {
         if (!m_naming->isLogFile(entry.fileName()))
             continue;
-        const QString path = entry.absoluteFilePath();
-        files.append({path, creationTime(entry), entry.size(), m_creationOrder.value(path)});
+        const QString name = entry.fileName();
+        files.append({name, creationTime(entry), entry.size(), m_creationOrder.value(name)});
     }
     // Newest first. File times are coarse (a clock tick), so files made within one tick are
     // ordered by the order in which this sink made them, then by name.
@@ -53,7 +53,7 @@ QList<RollingFileSink::LogFile> RollingFileSink::logFiles() const
             return a.created > b.created;
         if (a.creationOrder != b.creationOrder)
             return a.creationOrder > b.creationOrder;
-        return a.path > b.path;
+        return a.name > b.name;
     });
     return files;
 }
@@ -99,6 +99,7 @@ void RollingFileSink::sink_it_(const spdlog::details::log_msg &message)
         left -= size_t(written);
         m_size += written;
     }
+    m_failureReported = false;
 }
 
 void RollingFileSink::flush_()
@@ -132,12 +133,12 @@ bool RollingFileSink::continueNewestFile()
     const LogFile &newest = files.first();
     // Never append to a file of another kind that a lenient policy counts as a log file.
     const QString extension = QFileInfo(m_naming->newLogFileName()).suffix();
-    if (QFileInfo(newest.path).suffix() != extension)
+    if (QFileInfo(newest.name).suffix() != extension)
         return false;
     const bool young = m_limits.rollingFrequency.count() <= 0 ||
                        newest.created.secsTo(now()) < m_limits.rollingFrequency.count();
     const bool small = m_limits.maximumFileSize <= 0 || newest.size < m_limits.maximumFileSize;
-    return young && small && openFile(newest.path, newest.created);
+    return young && small && openFile(newest.name, newest.created);
 }
 
 bool RollingFileSink::openNewFile()
@@ -146,16 +147,17 @@ bool RollingFileSink::openNewFile()
         reportFailure(QStringLiteral("could not create the log folder %1").arg(m_folder));
         return false;
     }
-    const QString path = QDir(m_folder).filePath(freeFileName(m_naming->newLogFileName()));
-    if (!openFile(path, now()))
+    const QString name = freeFileName(m_naming->newLogFileName());
+    if (!openFile(name, now()))
         return false;
-    m_creationOrder.insert(m_path, ++m_filesMade);
+    m_creationOrder.insert(name, ++m_filesMade);
     deleteOldFiles();
     return true;
 }
 
-bool RollingFileSink::openFile(const QString &path, const QDateTime &created)
+bool RollingFileSink::openFile(const QString &name, const QDateTime &created)
 {
+    const QString path = QDir(m_folder).filePath(name);
     const QByteArray nativePath = QFile::encodeName(path);
     const int fd =
         ::open(nativePath.constData(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, kFileMode);
@@ -168,10 +170,10 @@ bool RollingFileSink::openFile(const QString &path, const QDateTime &created)
         return false;
     }
     m_fd = fd;
+    m_name = name;
     m_path = path;
     m_created = created;
     m_size = qint64(status.st_size);
-    m_failureReported = false;
     return true;
 }
 
@@ -180,6 +182,7 @@ void RollingFileSink::closeFile()
     if (m_fd >= 0)
         ::close(m_fd);
     m_fd = -1;
+    m_name = QString();
     m_path = QString();
     m_size = 0;
 }
@@ -187,11 +190,11 @@ void RollingFileSink::closeFile()
 void RollingFileSink::deleteOldFiles()
 {
     QList<LogFile> others = logFiles();
-    others.removeIf([&](const LogFile &file) { return file.path == m_path; });
+    others.removeIf([&](const LogFile &file) { return file.name == m_name; });
     const auto removeOldest = [&] {
         const LogFile oldest = others.takeLast(); // newest first, so the oldest is last
-        QFile::remove(oldest.path);
-        m_creationOrder.remove(oldest.path);
+        QFile::remove(QDir(m_folder).filePath(oldest.name));
+        m_creationOrder.remove(oldest.name);
         return oldest.size;
     };
     if (m_limits.maximumNumberOfLogFiles > 0) {

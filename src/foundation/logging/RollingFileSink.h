@@ -61,7 +61,7 @@ private:
     bool ensureFile(qint64 nextEntrySize);
     bool continueNewestFile();
     bool openNewFile();
-    bool openFile(const QString &path, const QDateTime &created);
+    bool openFile(const QString &name, const QDateTime &created);
     void closeFile();
     void deleteOldFiles();
     // The folder's log files, newest first.
@@ -77,10 +77,11 @@ private:
     const Clock m_clock;
 
     int m_fd = -1;
+    QString m_name;
     QString m_path;
     QDateTime m_created;
     qint64 m_size = 0;
-    QHash<QString, quint64> m_creationOrder; // files made by this sink that still exist
+    QHash<QString, quint64> m_creationOrder; // names of the files this sink made, in order
     quint64 m_filesMade = 0;
     bool m_started = false;
     bool m_failureReported = false;
