@@ -1,0 +1,6 @@
+#include "ConfigModel.h"
+
+QString ConfigModel::entKey() const
+{
+    return m_entKey.isEmpty() ? QString() : m_entKey;
+}

@@ -1,0 +1,399 @@
+#include "HTTPManager.h"
+
+#include "client/platform/Localizable.h"
+#include "foundation/logging/Log.h"
+
+#include <QCoreApplication>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QLocale>
+#include <QNetworkReply>
+#include <QNetworkRequest>
+#include <QPointer>
+#include <QSslConfiguration>
+#include <QThread>
+#include <QTimer>
+#include <QUrl>
+
+#include <qcoro/qcoronetworkreply.h>
+
+#include <coroutine>
+
+namespace {
+
+constexpr auto kMaskedValue = "******";
+constexpr auto kJsonStrField = "jsonStr";
+constexpr int kFirstSuccessStatus = 200;
+constexpr int kLastSuccessStatus = 299;
+constexpr qint64 kErrcodeSuccess = 0;
+constexpr qint64 kErrcodeWaitVerify = 21;
+
+struct NetErrCodeEntry
+{
+    qint64 code;
+    const char *key;
+};
+
+constexpr auto kUnknownErrKey = "NetErrCode_UnkonwnErr";
+constexpr NetErrCodeEntry kNetErrCodes[] = {
+    {0, "NetErrCode_Success"},
+    {1, "NetErrCode_NotExistedId"},
+    {2, "NetErrCode_WrongPassword"},
+    {3, "NetErrCode_ExistId"},
+    {4, "NetErrCode_RegisterFailed"},
+    {5, "NetErrCode_IdExpire"},
+    {6, "NetErrCode_IdForbidden"},
+    {7, "NetErrCode_NotExistedDomain"},
+    {8, "NetErrCode_IdDeleted"},
+    {9, "NetErrCode_IterantId"},
+    {10, "NetErrCode_NotExistedProject"},
+    {11, "NetErrCode_NoProjectPermision"},
+    {12, "NetErrCode_FileNameException"},
+    {13, "NetErrCode_FileTypeException"},
+    {14, "NetErrCode_PageToplimit"},
+    {15, "NetErrCode_SizeToplimit"},
+    {16, "NetErrCode_CommitJobToplimit"},
+    {17, "NetErrCode_JobToplimit"},
+    {18, "NetErrCode_PrintToplimit"},
+    {19, "NetErrCode_AddFailed"},
+    {20, "NetErrCode_NotExistedJob"},
+    {21, "NetErrCode_WaitVerify"},
+    {22, "NetErrCode_KMConfigFailed"},
+    {23, "NetErrCode_DeleteFailed"},
+    {31, "NetErrCode_NotFoundPrinter"},
+    {70, "NetErrCode_LostParameter"},
+    {71, "NetErrCode_ParameterFormatErr"},
+    {72, "NetErrCode_SignatureErr"},
+    {73, "NetErrCode_PostOnly"},
+    {74, "NetErrCode_ParameterValueErr"},
+    {90, "NetErrCode_SysErr"},
+    {998, "NetErrCode_NetErr"},
+    {999, kUnknownErrKey},
+};
+
+// Resumes the awaiting coroutine on the thread of the given object (at once when already there),
+// so that network objects are only ever used on their own thread.
+struct ResumeOnThreadOf
+{
+    QObject *context;
+
+    bool await_ready() const noexcept { return QThread::currentThread() == context->thread(); }
+    void await_suspend(std::coroutine_handle<> coroutine) const
+    {
+        QMetaObject::invokeMethod(
+            context, [coroutine] { coroutine.resume(); }, Qt::QueuedConnection);
+    }
+    void await_resume() const noexcept {}
+};
+
+// Deletes the reply once the handling is over, unless its manager took it down before.
+class ReplyHolder
+{
+public:
+    explicit ReplyHolder(QNetworkReply *reply)
+        : m_reply(reply)
+    {}
+    ~ReplyHolder()
+    {
+        if (m_reply)
+            m_reply->deleteLater();
+    }
+    ReplyHolder(const ReplyHolder &) = delete;
+    ReplyHolder &operator=(const ReplyHolder &) = delete;
+
+    QNetworkReply *get() const { return m_reply; }
+
+private:
+    QPointer<QNetworkReply> m_reply;
+};
+
+bool isPasswordMember(const QString &name)
+{
+    const QString lower = name.toLower();
+    return lower.endsWith(u"pwd") || lower.contains(u"password") || lower.contains(u"passwd");
+}
+
+QJsonValue maskedValue(const QJsonValue &value);
+
+QJsonObject maskedObject(const QJsonObject &object)
+{
+    QJsonObject masked;
+    for (auto member = object.begin(); member != object.end(); ++member) {
+        const QString &name = member.key();
+        const QJsonValue value = member.value();
+        if (isPasswordMember(name) && !value.isNull()) {
+            masked.insert(name, QString::fromLatin1(kMaskedValue));
+        } else if (name == QLatin1String(kJsonStrField) && value.isString()) {
+            // The JSON request travels as text; mask inside it and write it back as text.
+            const QJsonDocument inner = QJsonDocument::fromJson(value.toString().toUtf8());
+            if (inner.isObject())
+                masked.insert(name, QString::fromUtf8(QJsonDocument(maskedObject(inner.object()))
+                                                          .toJson(QJsonDocument::Compact)));
+            else
+                masked.insert(name, value);
+        } else {
+            masked.insert(name, maskedValue(value));
+        }
+    }
+    return masked;
+}
+
+QJsonValue maskedValue(const QJsonValue &value)
+{
+    if (value.isObject())
+        return maskedObject(value.toObject());
+    if (value.isArray()) {
+        QJsonArray masked;
+        for (const QJsonValue &element : value.toArray())
+            masked.append(maskedValue(element));
+        return masked;
+    }
+    return value;
+}
+
+QString loggedJson(const QJsonObject &object)
+{
+    return QString::fromUtf8(QJsonDocument(maskedObject(object)).toJson(QJsonDocument::Indented));
+}
+
+QString describe(const Error &error)
+{
+    return QStringLiteral("Error Domain=%1 Code=%2 \"%3\"")
+        .arg(error.domain)
+        .arg(error.code)
+        .arg(error.description);
+}
+
+Error transportError(int code, const QString &description)
+{
+    return Error{QString::fromLatin1(HTTPManager::kTransportErrorDomain), code, description};
+}
+
+QString formValue(const QJsonValue &value)
+{
+    switch (value.type()) {
+    case QJsonValue::String:
+        return value.toString();
+    case QJsonValue::Bool:
+        return value.toBool() ? QStringLiteral("1") : QStringLiteral("0");
+    case QJsonValue::Double:
+        return QString::number(value.toDouble(), 'g', QLocale::FloatingPointShortest);
+    case QJsonValue::Object:
+        return QString::fromUtf8(QJsonDocument(value.toObject()).toJson(QJsonDocument::Compact));
+    case QJsonValue::Array:
+        return QString::fromUtf8(QJsonDocument(value.toArray()).toJson(QJsonDocument::Compact));
+    default:
+        return {};
+    }
+}
+
+QByteArray formEncoded(const QJsonObject &parameters)
+{
+    QByteArrayList fields;
+    for (auto member = parameters.begin(); member != parameters.end(); ++member)
+        fields << QUrl::toPercentEncoding(member.key()) + '=' +
+                      QUrl::toPercentEncoding(formValue(member.value()));
+    return fields.join('&');
+}
+
+// Judges a finished reply: the body when the transfer, the status and the content type are fine.
+Result<QByteArray> checkedBody(QNetworkReply &reply, bool timedOut)
+{
+    if (timedOut)
+        return transportError(HTTPManager::kErrorTimedOut,
+                              QStringLiteral("The request timed out."));
+    const QVariant status = reply.attribute(QNetworkRequest::HttpStatusCodeAttribute);
+    if (!status.isValid())
+        return transportError(-int(reply.error()), reply.errorString());
+    if (status.toInt() < kFirstSuccessStatus || status.toInt() > kLastSuccessStatus) {
+        const QString reason =
+            reply.attribute(QNetworkRequest::HttpReasonPhraseAttribute).toString();
+        return transportError(
+            HTTPManager::kErrorBadServerResponse,
+            QStringLiteral("Request failed: %1 (%2)").arg(reason).arg(status.toInt()));
+    }
+    const QString mimeType = reply.header(QNetworkRequest::ContentTypeHeader)
+                                 .toString()
+                                 .section(u';', 0, 0)
+                                 .trimmed()
+                                 .toLower();
+    if (!HTTPManager::acceptableContentTypes().contains(mimeType))
+        return transportError(
+            HTTPManager::kErrorUnacceptableContentType,
+            QStringLiteral("Request failed: unacceptable content-type: %1").arg(mimeType));
+    if (reply.error() != QNetworkReply::NoError)
+        return transportError(-int(reply.error()), reply.errorString());
+    return reply.readAll();
+}
+
+Result<QJsonObject> parsedReply(const QByteArray &body)
+{
+    QJsonParseError parseError;
+    const QJsonDocument document = QJsonDocument::fromJson(body, &parseError);
+    if (parseError.error != QJsonParseError::NoError)
+        return transportError(HTTPManager::kErrorCannotParseResponse,
+                              QStringLiteral("The reply is not valid JSON: %1 at offset %2")
+                                  .arg(parseError.errorString())
+                                  .arg(parseError.offset));
+    if (!document.isObject())
+        return transportError(HTTPManager::kErrorCannotParseResponse,
+                              QStringLiteral("The reply is not a JSON object."));
+    return document.object();
+}
+
+// The reply's errcode: a JSON number or a decimal text, 0 when missing; nullopt when unreadable.
+std::optional<qint64> errcodeOf(const QJsonObject &reply)
+{
+    const auto member = reply.constFind(QStringLiteral("errcode"));
+    if (member == reply.constEnd())
+        return kErrcodeSuccess;
+    if (member->isDouble())
+        return qint64(member->toDouble());
+    if (member->isString()) {
+        bool ok = false;
+        const qint64 code = member->toString().trimmed().toLongLong(&ok);
+        if (ok)
+            return code;
+    }
+    return std::nullopt;
+}
+
+} // namespace
+
+const QStringList &HTTPManager::acceptableContentTypes()
+{
+    static const QStringList types{QStringLiteral("application/json"), QStringLiteral("text/html"),
+                                   QStringLiteral("text/javascript")};
+    return types;
+}
+
+HTTPManager &HTTPManager::sharedClient()
+{
+    static HTTPManager *const client = [] {
+        auto *created = new HTTPManager();
+        if (QCoreApplication::instance())
+            created->moveToThread(QCoreApplication::instance()->thread());
+        return created;
+    }();
+    return *client;
+}
+
+HTTPManager::HTTPManager(std::chrono::milliseconds timeout, QObject *parent)
+    : QObject(parent)
+    , m_timeout(timeout)
+{
+    // A child moves along when the instance is moved to the main thread.
+    m_network.setParent(this);
+}
+
+QCoro::Task<Result<QJsonObject>> HTTPManager::requestWithParameters(QJsonObject parameters,
+                                                                    Method method)
+{
+    return requestWithApiName(QString(""), std::move(parameters), method);
+}
+
+QCoro::Task<Result<QJsonObject>>
+HTTPManager::requestWithApiName(QString apiName, QJsonObject parameters, Method method)
+{
+    const QString url = m_host + apiName;
+    if (method != Method::GET && method != Method::POST) {
+        const Error error =
+            transportError(kErrorUnsupportedMethod,
+                           QStringLiteral("Unsupported request method %1").arg(unsigned(method)));
+        Log::client(QStringLiteral("!!error: %1").arg(describe(error)));
+        co_return error;
+    }
+    Log::client(QStringLiteral("##request: %1, url: %2, \nparameters: %3")
+                    .arg(unsigned(method))
+                    .arg(url, loggedJson(parameters)));
+    auto request = send(method, url, std::move(parameters));
+    co_return co_await std::move(request);
+}
+
+QCoro::Task<Result<QJsonObject>> HTTPManager::GET(QString url, QJsonObject parameters)
+{
+    return send(Method::GET, std::move(url), std::move(parameters));
+}
+
+QCoro::Task<Result<QJsonObject>> HTTPManager::POST(QString url, QJsonObject parameters)
+{
+    return send(Method::POST, std::move(url), std::move(parameters));
+}
+
+QCoro::Task<Result<QJsonObject>> HTTPManager::send(Method method, QString url,
+                                                   QJsonObject parameters)
+{
+    co_await ResumeOnThreadOf{this};
+
+    const QByteArray form = formEncoded(parameters);
+    QUrl address(url);
+    if (method == Method::GET && !form.isEmpty())
+        address.setQuery(QString::fromLatin1(form), QUrl::StrictMode);
+    QNetworkRequest request(address);
+    request.setRawHeader("Content-Type", kRequestContentType);
+    // The service runs with certificates of its own: accept any, whatever host it names.
+    QSslConfiguration tls = request.sslConfiguration();
+    tls.setPeerVerifyMode(QSslSocket::VerifyNone);
+    request.setSslConfiguration(tls);
+
+    const ReplyHolder reply(method == Method::GET ? m_network.get(request)
+                                                  : m_network.post(request, form));
+    QNetworkReply *pending = reply.get();
+
+    // The timeout counts from the last sign of progress, as an idle limit.
+    bool timedOut = false;
+    QTimer timeout;
+    timeout.setSingleShot(true);
+    timeout.setTimerType(Qt::PreciseTimer);
+    timeout.setInterval(m_timeout);
+    // The abort is queued: it resumes this coroutine, which must not end inside the timer's signal.
+    connect(&timeout, &QTimer::timeout, pending, [&timedOut, pending] {
+        timedOut = true;
+        QMetaObject::invokeMethod(pending, &QNetworkReply::abort, Qt::QueuedConnection);
+    });
+    const auto restart = [&timeout] { timeout.start(); };
+    connect(pending, &QNetworkReply::uploadProgress, &timeout, restart);
+    connect(pending, &QNetworkReply::downloadProgress, &timeout, restart);
+    timeout.start();
+
+    co_await pending;
+    timeout.stop();
+
+    const Result<QByteArray> body = checkedBody(*pending, timedOut);
+    if (!body) {
+        Log::client(QStringLiteral("!!error: %1").arg(describe(body.error())));
+        co_return body.error();
+    }
+    Result<QJsonObject> parsed = parsedReply(body.value());
+    if (!parsed) {
+        Log::client(QStringLiteral("!!error: %1").arg(describe(parsed.error())));
+        co_return parsed.error();
+    }
+    Log::client(QStringLiteral("##response: \n%1").arg(loggedJson(parsed.value())));
+
+    const std::optional<qint64> errcode = errcodeOf(parsed.value());
+    if (errcode == kErrcodeSuccess || errcode == kErrcodeWaitVerify)
+        co_return std::move(parsed).value();
+    const Error refusal = serviceError(errcode.value_or(kUnreadableErrcode));
+    Log::client(QStringLiteral("!!error: %1").arg(describe(refusal)));
+    co_return refusal;
+}
+
+const char *HTTPManager::netErrCodeKey(qint64 code)
+{
+    for (const NetErrCodeEntry &entry : kNetErrCodes) {
+        if (entry.code == code)
+            return entry.key;
+    }
+    return kUnknownErrKey;
+}
+
+QString HTTPManager::parseNetErrCode(qint64 code)
+{
+    return Localizable::string(netErrCodeKey(code));
+}
+
+Error HTTPManager::serviceError(qint64 errcode)
+{
+    return Error{QString::fromLatin1(kServiceErrorDomain), int(errcode), parseNetErrCode(errcode)};
+}
