@@ -1,5 +1,7 @@
 #include "Log.h"
 
+#include <QRegularExpression>
+
 #include "FlushBarrierSink.h"
 
 #include <spdlog/sinks/stdout_sinks.h>
@@ -40,10 +42,21 @@ void write(spdlog::level::level_enum level, const QString &message,
 
 } // namespace
 
+QString Log::functionName(const char *compilerName)
+{
+    // Inside a coroutine GCC names the frame function, "R C::f(C::f(args)::_Z...Frame*)"; the
+    // statement belongs to "R C::f(args)".
+    static const QRegularExpression coroutineFrame(
+        QStringLiteral(R"(^(.*?)([^\s(]+)\((\2\(.*\))::_Z\S*\.Frame\*\)$)"));
+    const QString name = QString::fromUtf8(compilerName);
+    const QRegularExpressionMatch match = coroutineFrame.match(name);
+    return match.hasMatch() ? match.captured(1) + match.captured(3) : name;
+}
+
 QString Log::clientPrefix(const std::source_location &where)
 {
     return QStringLiteral("f: %1, l: %2,\n")
-        .arg(QString::fromUtf8(where.function_name()))
+        .arg(functionName(where.function_name()))
         .arg(where.line());
 }
 

@@ -34,6 +34,8 @@ public:
                       std::source_location where = std::source_location::current());
 
     // The prefix of a client statement, "f: %s, l: %d,\n".
+    // The function as the statement names it; coroutine frames are named after their coroutine.
+    static QString functionName(const char *compilerName);
     static QString clientPrefix(const std::source_location &where);
 
     // Installs the logger that receives every later statement; null restores the stderr default.
