@@ -3,6 +3,8 @@
 #include "ServiceSimulator.h"
 #include "SignalWatcher.h"
 #include "SimCommandLine.h"
+#include "push/PushComponent.h"
+#include "push/QrLoginComponent.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -18,7 +20,11 @@ constexpr int kExitStartFailed = 1;
 const char *const kDescription = R"(
 A stand-in for the printing service: its HTTP API at /ferrolux/serviceHttp/serviceHttp.php
 (getKeys, userLogin, addSubmitJobInfo, getFtpInfo, fileFtpUploadInfo) and an FTP server for the
-job targets (pyftpdlib, started as a child process), checking every request strictly.
+job targets (pyftpdlib, started as a child process), checking every request strictly; its push
+server (--push-port) and its QR-login page (--qr-port)
+  /ferrolux/mobile/index.php?act=index&op=scanlogin&DalvemorKeys=KEY&date=DATE&type=1&code=CODE
+which shows a form to pick the account and, confirmed (confirm=1&user=NAME[&entkey=KEY] by GET
+or POST), pushes the QR-login result to the push connections that subscribed CODE.
 
 Once everything listens it prints one line on standard output:
   vqm-service-sim listening http=PORT ftp=PORT [component=PORT ...] [ftp-root=DIR]
@@ -30,6 +36,11 @@ Endpoints beside the API, on the same HTTP port:
   GET    /sim/control                  the faults in force and the content type of answers
   POST   /sim/control                  {"faults": [FAULT, ...], "contentType": "..."}; both
                                        optional, "faults" replaces all faults ([] clears them)
+  GET    /sim/push                     the push connections and the codes they subscribed
+  POST   /sim/push/send                {"code": C, "packets": [{"mainCmd": N, "subCmd": N,
+                                       "content": TEXT}, ...], "splitAt": N}: the packets in
+                                       one write to C's connections, or cut in two writes
+  POST   /sim/push/close               {"code": C}: close C's connections (all without "code")
 
 Account file (--accounts):
   {"accounts": [{"entkey": "ACME", "userName": "alice", "password": "secret",
@@ -63,8 +74,12 @@ int main(int argc, char **argv)
     parser.addHelpOption();
     parser.addVersionOption();
     SimCommandLine::addOptions(parser);
-    // Further components (push server, QR-login page) are created here and add their options.
+    // Further components are created here and add their options.
     std::vector<std::unique_ptr<SimComponent>> components;
+    auto push = std::make_unique<PushComponent>();
+    auto qrLogin = std::make_unique<QrLoginComponent>(push->server());
+    components.push_back(std::move(push));
+    components.push_back(std::move(qrLogin));
     for (const auto &component : components)
         parser.addOptions(component->options());
     parser.process(app);
