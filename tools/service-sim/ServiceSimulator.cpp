@@ -1,6 +1,7 @@
 #include "ServiceSimulator.h"
 
 #include "ControlApi.h"
+#include "RestRoutes.h"
 #include "ServiceApi.h"
 #include "ServiceCalls.h"
 
@@ -84,6 +85,7 @@ Result<Done> ServiceSimulator::start()
         m_serviceApi->handleUnknownPath(request, reply);
     });
     m_controlApi->addRoutes(m_api);
+    RestRoutes::addTo(m_api, m_accounts, m_ftpTargets, m_requests);
     if (auto listening = m_api.listen(bindAddress, m_options.httpPort); !listening)
         return listening.error();
 

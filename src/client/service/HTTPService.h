@@ -8,16 +8,22 @@
 // where the awaiting caller continues. sharedInstance() runs on the shared transport; tests
 // construct their own.
 
+#include "client/models/CSAddSubmitJobRequestModel.h"
+#include "client/models/CSFTPResult.h"
 #include "client/models/VQAddSubmitJobInfoRequest.h"
 #include "client/models/VQFileFtpUploadInfoRequest.h"
 #include "client/models/VQJobInfoResult.h"
 #include "client/models/VQLoginResult.h"
+#include "client/settings/SettingsStore.h"
 #include "foundation/Error.h"
 
 #include <QJsonObject>
+#include <QJsonValue>
 #include <QString>
 
 #include <qcoro/qcorotask.h>
+
+#include <optional>
 
 class HTTPManager;
 
@@ -48,6 +54,17 @@ public:
     // must outlive the call and not be changed while it runs.
     QCoro::Task<Result<QJsonObject>> fileFtpUploadInfo(VQFileFtpUploadInfoRequest &request,
                                                        QString entkey);
+
+    // The token-based REST calls (HTTPServiceRest.cpp), paths appended to the transport's host;
+    // nothing on the client's road calls them. A "data" member that is missing gives nil (a null
+    // text, an undefined value, no record).
+    QCoro::Task<Result<QString>> getToken();
+    QCoro::Task<Result<std::optional<CSFTPResult>>> getFTPInfo();
+    QCoro::Task<Result<QJsonValue>> getEntInfoWithEntKey(QString entKey);
+    QCoro::Task<Result<QJsonObject>>
+    registerClientWithEntId(QString entId,
+                            const SettingsStore &settings = SettingsStore::defaults());
+    QCoro::Task<Result<QJsonValue>> addSubmitJob(CSAddSubmitJobRequestModel request);
 
 private:
     struct KeyPair

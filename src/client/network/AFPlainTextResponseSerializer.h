@@ -1,0 +1,25 @@
+#pragma once
+
+// Turns a raw reply body into JSON whatever the reply's status or content type, for replies that
+// the transport hands over as bytes. Stateless; any thread.
+//
+// Re-encoding the decoded text as UTF-8 cannot fail here, so the only new error is the JSON
+// reader's. The error out-parameter is combined as a chain would: without a new error it stays as
+// it was; with a new error it becomes that error, naming the earlier one (if any) as underlying in
+// its description.
+
+#include "foundation/Error.h"
+
+#include <QByteArray>
+#include <QJsonValue>
+
+#include <optional>
+
+class AFPlainTextResponseSerializer
+{
+public:
+    // The parsed object or array; undefined (nil) for a body that is not UTF-8, is exactly one
+    // blank or is empty (error left as it was), and for a body that does not parse (error set).
+    static QJsonValue responseObjectForResponse(const QByteArray &data,
+                                                std::optional<Error> *error);
+};

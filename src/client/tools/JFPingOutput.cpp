@@ -1,0 +1,12 @@
+#include "JFPingOutput.h"
+
+#include <cstdio>
+
+JFPingOutput standardOutputLines()
+{
+    return [](const QString &line) {
+        const QByteArray bytes = line.toUtf8() + '\n';
+        std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stdout);
+        std::fflush(stdout);
+    };
+}
