@@ -1,0 +1,5 @@
+#include "TagButton.h"
+
+TagButton::TagButton(QWidget *parent)
+    : QPushButton(parent)
+{}
