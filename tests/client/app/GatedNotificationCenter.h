@@ -23,7 +23,11 @@ public:
     QStringList shown() const;
     int removals() const { return m_removals.load(); }
 
-    void closeGate() { m_gated = true; }
+    void closeGate()
+    {
+        m_gate.tryAcquire(m_gate.available()); // no permit left over from an earlier opening
+        m_gated = true;
+    }
     void openGate();
 
 private:

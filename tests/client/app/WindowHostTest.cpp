@@ -82,6 +82,7 @@ TEST_F(WindowHostTest, EveryRequestCancelsTheQueuedOperations)
     delegate().showLoginWindow();
     for (int request = 0; request < 2; ++request) {
         const int removalsBefore = m_shown->removals();
+        const qsizetype shownBefore = m_shown->shown().size();
         // The first operation runs and holds its thread; the second waits in the paused queue.
         m_shown->closeGate();
         uploadService().login(QStringLiteral("alice"), QStringLiteral("pw"), QStringLiteral("ACME"),
@@ -94,6 +95,9 @@ TEST_F(WindowHostTest, EveryRequestCancelsTheQueuedOperations)
         delegate().showLoginWindow();
         m_shown->openGate();
         uploadService().resume();
+        // The started login fails (no service is configured); its failure ends the chain, and its
+        // request for the window must not cancel the next round's operation.
+        ASSERT_TRUE(TestSupport::waitUntil([&] { return m_shown->shown().size() > shownBefore; }));
         TestSupport::spin(300ms);
         EXPECT_EQ(m_shown->removals(), removalsBefore + 1) << "request " << request;
         if (request == 0)
