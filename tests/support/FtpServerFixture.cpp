@@ -11,14 +11,16 @@ namespace {
 const QString kPython = QStringLiteral("/usr/bin/python3");
 constexpr int kStartLimitMs = 10000;
 
-QString scriptPath()
+} // namespace
+
+QString FtpServerFixture::defaultScript()
 {
     return QFileInfo(QStringLiteral(__FILE__)).dir().filePath(QStringLiteral("ftp_server.py"));
 }
 
-} // namespace
-
-FtpServerFixture::FtpServerFixture()
+FtpServerFixture::FtpServerFixture(QString script, QStringList extraArguments)
+    : m_script(std::move(script))
+    , m_extraArguments(std::move(extraArguments))
 {
     QDir(m_dir.path()).mkdir(QStringLiteral("root"));
 }
@@ -46,10 +48,12 @@ bool FtpServerFixture::start()
         return false;
     }
     m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    m_process.start(kPython, {scriptPath(), QStringLiteral("--root"), root(),
-                              QStringLiteral("--user"), user(), QStringLiteral("--password"),
-                              password(), QStringLiteral("--command-log"),
-                              m_dir.filePath(QStringLiteral("commands.log"))});
+    m_process.start(kPython,
+                    QStringList{m_script, QStringLiteral("--root"), root(),
+                                QStringLiteral("--user"), user(), QStringLiteral("--password"),
+                                password(), QStringLiteral("--command-log"),
+                                m_dir.filePath(QStringLiteral("commands.log"))} +
+                        m_extraArguments);
     QDeadlineTimer deadline(kStartLimitMs);
     while (!m_process.canReadLine() && !deadline.hasExpired()) {
         if (!m_process.waitForReadyRead(int(deadline.remainingTime()))) {

@@ -12,7 +12,8 @@
 class FtpServerFixture
 {
 public:
-    FtpServerFixture();
+    // The script is ftp_server.py or one that takes the same arguments (and the extra ones).
+    explicit FtpServerFixture(QString script = defaultScript(), QStringList extraArguments = {});
     ~FtpServerFixture();
 
     // Starts the server and waits until it listens; false (see errorString) when it cannot.
@@ -30,7 +31,11 @@ public:
     QStringList commands(const QString &verb) const;
     void clearCommands();
 
+    static QString defaultScript();
+
 private:
+    QString m_script;
+    QStringList m_extraArguments;
     QTemporaryDir m_dir;
     QProcess m_process;
     quint16 m_port = 0;

@@ -17,7 +17,10 @@
 
 #include <qcoro/qcoronetworkreply.h>
 
+#include <algorithm>
 #include <coroutine>
+#include <iterator>
+#include <limits>
 
 namespace {
 
@@ -196,34 +199,45 @@ QByteArray formEncoded(const QJsonObject &parameters)
     return fields.join('&');
 }
 
-// Judges a finished reply: the body when the transfer, the status and the content type are fine.
-Result<QByteArray> checkedBody(QNetworkReply &reply, bool timedOut)
+// The body when the transfer, the status and the content type are fine.
+Result<QByteArray> checkedBody(const HTTPManager::ReplyFacts &facts)
 {
-    if (timedOut)
+    if (facts.timedOut)
         return transportError(HTTPManager::kErrorTimedOut,
                               QStringLiteral("The request timed out."));
-    const QVariant status = reply.attribute(QNetworkRequest::HttpStatusCodeAttribute);
-    if (!status.isValid())
-        return transportError(-int(reply.error()), reply.errorString());
-    if (status.toInt() < kFirstSuccessStatus || status.toInt() > kLastSuccessStatus) {
-        const QString reason =
-            reply.attribute(QNetworkRequest::HttpReasonPhraseAttribute).toString();
+    // Without an HTTP status there is no reply to judge, whatever the transfer reported; a
+    // failure must never carry code 0, which the chains read as success.
+    if (!facts.status.isValid())
+        return facts.error == QNetworkReply::NoError
+                   ? transportError(HTTPManager::kErrorBadServerResponse,
+                                    QStringLiteral("The reply carried no HTTP status."))
+                   : transportError(-int(facts.error), facts.errorString);
+    const int status = facts.status.toInt();
+    if (status < kFirstSuccessStatus || status > kLastSuccessStatus)
         return transportError(
             HTTPManager::kErrorBadServerResponse,
-            QStringLiteral("Request failed: %1 (%2)").arg(reason).arg(status.toInt()));
-    }
-    const QString mimeType = reply.header(QNetworkRequest::ContentTypeHeader)
-                                 .toString()
-                                 .section(u';', 0, 0)
-                                 .trimmed()
-                                 .toLower();
+            QStringLiteral("Request failed: %1 (%2)").arg(facts.reasonPhrase).arg(status));
+    const QString mimeType = facts.contentType.section(u';', 0, 0).trimmed().toLower();
     if (!HTTPManager::acceptableContentTypes().contains(mimeType))
         return transportError(
             HTTPManager::kErrorUnacceptableContentType,
             QStringLiteral("Request failed: unacceptable content-type: %1").arg(mimeType));
-    if (reply.error() != QNetworkReply::NoError)
-        return transportError(-int(reply.error()), reply.errorString());
-    return reply.readAll();
+    if (facts.error != QNetworkReply::NoError)
+        return transportError(-int(facts.error), facts.errorString);
+    return facts.body;
+}
+
+HTTPManager::ReplyFacts factsOf(QNetworkReply &reply, bool timedOut)
+{
+    HTTPManager::ReplyFacts facts;
+    facts.timedOut = timedOut;
+    facts.status = reply.attribute(QNetworkRequest::HttpStatusCodeAttribute);
+    facts.reasonPhrase = reply.attribute(QNetworkRequest::HttpReasonPhraseAttribute).toString();
+    facts.contentType = reply.header(QNetworkRequest::ContentTypeHeader).toString();
+    facts.error = reply.error();
+    facts.errorString = reply.errorString();
+    facts.body = reply.readAll();
+    return facts;
 }
 
 Result<QJsonObject> parsedReply(const QByteArray &body)
@@ -241,6 +255,23 @@ Result<QJsonObject> parsedReply(const QByteArray &body)
     return document.object();
 }
 
+// The errcode as the error carries it, or nullopt when it cannot be carried: it must fit the
+// error's code (a number of any size reaches here) and must not pose as one of the client's own
+// outcome codes.
+std::optional<qint64> carriedErrcode(double code)
+{
+    constexpr double kBelowCodes = double(std::numeric_limits<int>::min()) - 1;
+    constexpr double kAboveCodes = double(std::numeric_limits<int>::max()) + 1;
+    if (!(code > kBelowCodes && code < kAboveCodes))
+        return std::nullopt;
+    // The integer part, as the service's numbers are read.
+    const auto whole = qint64(code);
+    const auto &reserved = HTTPManager::kClientOutcomeCodes;
+    if (std::find(std::begin(reserved), std::end(reserved), whole) != std::end(reserved))
+        return std::nullopt;
+    return whole;
+}
+
 // The reply's errcode: a JSON number or a decimal text, 0 when missing; nullopt when unreadable.
 std::optional<qint64> errcodeOf(const QJsonObject &reply)
 {
@@ -248,12 +279,12 @@ std::optional<qint64> errcodeOf(const QJsonObject &reply)
     if (member == reply.constEnd())
         return kErrcodeSuccess;
     if (member->isDouble())
-        return qint64(member->toDouble());
+        return carriedErrcode(member->toDouble());
     if (member->isString()) {
         bool ok = false;
         const qint64 code = member->toString().trimmed().toLongLong(&ok);
         if (ok)
-            return code;
+            return carriedErrcode(double(code));
     }
     return std::nullopt;
 }
@@ -359,24 +390,30 @@ QCoro::Task<Result<QJsonObject>> HTTPManager::send(Method method, QString url,
     co_await pending;
     timeout.stop();
 
-    const Result<QByteArray> body = checkedBody(*pending, timedOut);
+    const ReplyFacts facts = factsOf(*pending, timedOut);
+    co_return judgedReply(facts);
+}
+
+Result<QJsonObject> HTTPManager::judgedReply(const ReplyFacts &facts)
+{
+    const Result<QByteArray> body = checkedBody(facts);
     if (!body) {
         Log::client(QStringLiteral("!!error: %1").arg(describe(body.error())));
-        co_return body.error();
+        return body.error();
     }
     Result<QJsonObject> parsed = parsedReply(body.value());
     if (!parsed) {
         Log::client(QStringLiteral("!!error: %1").arg(describe(parsed.error())));
-        co_return parsed.error();
+        return parsed.error();
     }
     Log::client(QStringLiteral("##response: \n%1").arg(loggedJson(parsed.value())));
 
     const std::optional<qint64> errcode = errcodeOf(parsed.value());
     if (errcode == kErrcodeSuccess || errcode == kErrcodeWaitVerify)
-        co_return std::move(parsed).value();
+        return std::move(parsed).value();
     const Error refusal = serviceError(errcode.value_or(kUnreadableErrcode));
     Log::client(QStringLiteral("!!error: %1").arg(describe(refusal)));
-    co_return refusal;
+    return refusal;
 }
 
 const char *HTTPManager::netErrCodeKey(qint64 code)

@@ -17,9 +17,11 @@
 
 #include <QJsonObject>
 #include <QNetworkAccessManager>
+#include <QNetworkReply>
 #include <QObject>
 #include <QString>
 #include <QStringList>
+#include <QVariant>
 
 #include <qcoro/qcorotask.h>
 
@@ -48,8 +50,12 @@ public:
 
     // Refusals by the service: the code is the reply's errcode, the description its message text.
     static constexpr auto kServiceErrorDomain = "VQServiceErrorDomain";
-    // The errcode given to a reply whose "errcode" is neither a number nor a decimal text.
+    // The errcode given to a reply whose "errcode" is neither a number nor a decimal text, does
+    // not fit an error's code, or is one of kClientOutcomeCodes.
     static constexpr qint64 kUnreadableErrcode = 999;
+    // The codes the client's chains give their own outcomes (file upload failed, logged in
+    // without a job): a refusal never carries them, or the chains would take it for their own.
+    static constexpr qint64 kClientOutcomeCodes[] = {20000, 20001};
 
     static HTTPManager &sharedClient();
 
@@ -78,6 +84,22 @@ public:
 
     // A service refusal with the given errcode, as the requests reject with it.
     static Error serviceError(qint64 errcode);
+
+    // What a finished request brought back, as the reply handling sees it.
+    struct ReplyFacts
+    {
+        bool timedOut = false;
+        QVariant status; // the HTTP status code; invalid when no HTTP reply came
+        QString reasonPhrase;
+        QString contentType; // the Content-Type header as received
+        QNetworkReply::NetworkError error = QNetworkReply::NoError;
+        QString errorString;
+        QByteArray body;
+    };
+    // Judges a finished request and logs the outcome: the reply object when the transfer, the
+    // status, the content type and the body are fine and the errcode is 0 or 21; otherwise the
+    // transport's error or the service's refusal.
+    static Result<QJsonObject> judgedReply(const ReplyFacts &facts);
 
 private:
     QCoro::Task<Result<QJsonObject>> send(Method method, QString url, QJsonObject parameters);
