@@ -23,11 +23,6 @@ constexpr int kJobBytes = 256 * 1024;
 // Never reached in a test: exits are recorded, not taken.
 constexpr UploadService::Intervals kNoIdleExit{std::chrono::hours(1), std::chrono::hours(1)};
 
-QString faultServerScript()
-{
-    return QFileInfo(QStringLiteral(__FILE__)).dir().filePath(QStringLiteral("fault_ftpd.py"));
-}
-
 } // namespace
 
 void ChainFaultFixture::SetUpTestSuite()
@@ -38,7 +33,7 @@ void ChainFaultFixture::SetUpTestSuite()
 void ChainFaultFixture::start(const QString &ftpFault, std::chrono::milliseconds transportTimeout)
 {
     ASSERT_TRUE(m_dir.isValid());
-    m_ftp = std::make_unique<FtpServerFixture>(faultServerScript(),
+    m_ftp = std::make_unique<FtpServerFixture>(FtpServerFixture::defaultScript(),
                                                QStringList{QStringLiteral("--fault"), ftpFault});
     ASSERT_TRUE(m_ftp->start()) << m_ftp->errorString().toStdString();
 
