@@ -7,7 +7,6 @@
 #include "client/service/InactiveLoginWindowState.h"
 
 #include <QDir>
-#include <QFileInfo>
 #include <QRandomGenerator>
 #include <QUuid>
 
