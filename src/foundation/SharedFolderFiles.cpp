@@ -1,0 +1,153 @@
+#include "SharedFolderFiles.h"
+
+#include <QFile>
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
+namespace {
+
+// Every descriptor here is closed on exec: the programs start others (the client, helpers).
+constexpr int kCreateFlags = O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC;
+constexpr int kOpenFlags = O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC;
+constexpr mode_t kPermissionBits = 07777;
+
+QByteArray checkedName(const QString &name)
+{
+    return SharedFolderFiles::isPlainName(name) ? QFile::encodeName(name) : QByteArray();
+}
+
+Result<FileDescriptor> checkedRegular(FileDescriptor file, const QString &what)
+{
+    struct stat status = {};
+    if (::fstat(file.get(), &status) != 0)
+        return SharedFolderFiles::systemError(QStringLiteral("cannot read %1").arg(what), errno);
+    if (!S_ISREG(status.st_mode))
+        return SharedFolderFiles::systemError(QStringLiteral("%1 is not a regular file").arg(what),
+                                              EINVAL);
+    // Opened without blocking so that a FIFO cannot hold the open; reads and writes of the regular
+    // file block as usual.
+    const int flags = ::fcntl(file.get(), F_GETFL);
+    if (flags < 0 || ::fcntl(file.get(), F_SETFL, flags & ~O_NONBLOCK) != 0)
+        return SharedFolderFiles::systemError(QStringLiteral("cannot use %1").arg(what), errno);
+    return file;
+}
+
+Result<FileDescriptor> openedRegular(int descriptor, const QString &what)
+{
+    if (descriptor < 0)
+        return SharedFolderFiles::systemError(QStringLiteral("cannot open %1").arg(what), errno);
+    return checkedRegular(FileDescriptor(descriptor), what);
+}
+
+} // namespace
+
+FileDescriptor &FileDescriptor::operator=(FileDescriptor &&other) noexcept
+{
+    if (this != &other)
+        reset(other.release());
+    return *this;
+}
+
+int FileDescriptor::release()
+{
+    const int descriptor = m_descriptor;
+    m_descriptor = -1;
+    return descriptor;
+}
+
+void FileDescriptor::reset(int descriptor)
+{
+    if (m_descriptor >= 0)
+        ::close(m_descriptor);
+    m_descriptor = descriptor;
+}
+
+Result<FileDescriptor> SharedFolderFiles::openFolder(const QString &path)
+{
+    const int folder = ::open(QFile::encodeName(path).constData(),
+                              O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (folder < 0)
+        return systemError(QStringLiteral("cannot open the folder %1").arg(path), errno);
+    return FileDescriptor(folder);
+}
+
+Result<FileDescriptor> SharedFolderFiles::createFile(int folder, const QString &name, mode_t mode,
+                                                     bool readable)
+{
+    const QByteArray encoded = checkedName(name);
+    if (encoded.isEmpty())
+        return systemError(QStringLiteral("cannot create %1").arg(name), EINVAL);
+    FileDescriptor file(
+        ::openat(folder, encoded.constData(), (readable ? O_RDWR : O_WRONLY) | kCreateFlags, mode));
+    if (!file.valid())
+        return systemError(QStringLiteral("cannot create %1").arg(name), errno);
+    if (auto modeSet = setMode(file.get(), mode); !modeSet) {
+        ::unlinkat(folder, encoded.constData(), 0);
+        return modeSet.error();
+    }
+    return file;
+}
+
+Result<FileDescriptor> SharedFolderFiles::replaceFile(int folder, const QString &name, mode_t mode,
+                                                      bool readable)
+{
+    // A few rounds: another user may plant the name again between the unlink and the create.
+    constexpr int kAttempts = 3;
+    Result<FileDescriptor> created = createFile(folder, name, mode, readable);
+    for (int attempt = 1; attempt < kAttempts && !created && created.error().code == EEXIST;
+         ++attempt) {
+        if (::unlinkat(folder, QFile::encodeName(name).constData(), 0) != 0 && errno != ENOENT)
+            return systemError(QStringLiteral("cannot remove the stale %1").arg(name), errno);
+        created = createFile(folder, name, mode, readable);
+    }
+    return created;
+}
+
+Result<FileDescriptor> SharedFolderFiles::openRegularFile(int folder, const QString &name,
+                                                          int flags)
+{
+    const QByteArray encoded = checkedName(name);
+    if (encoded.isEmpty())
+        return systemError(QStringLiteral("cannot open %1").arg(name), EINVAL);
+    return openedRegular(::openat(folder, encoded.constData(), flags | kOpenFlags), name);
+}
+
+Result<FileDescriptor> SharedFolderFiles::openRegularFile(const QString &path, int flags)
+{
+    return openedRegular(::open(QFile::encodeName(path).constData(), flags | kOpenFlags), path);
+}
+
+Result<Done> SharedFolderFiles::setMode(int descriptor, mode_t mode)
+{
+    if (::fchmod(descriptor, mode) != 0)
+        return systemError(QStringLiteral("cannot set the mode"), errno);
+    return Done{};
+}
+
+Result<Done> SharedFolderFiles::grantMode(int descriptor, mode_t mode)
+{
+    struct stat status = {};
+    if (::fstat(descriptor, &status) != 0)
+        return systemError(QStringLiteral("cannot read the mode"), errno);
+    const mode_t current = status.st_mode & kPermissionBits;
+    if ((current | mode) == current)
+        return Done{};
+    return setMode(descriptor, current | mode);
+}
+
+bool SharedFolderFiles::isPlainName(const QString &name)
+{
+    return !name.isEmpty() && name != QLatin1String(".") && name != QLatin1String("..") &&
+           !name.contains(QLatin1Char('/')) && !name.contains(QChar(0));
+}
+
+Error SharedFolderFiles::systemError(const QString &what, int errorNumber)
+{
+    return Error{
+        QString::fromLatin1(kErrorDomain), errorNumber,
+        QStringLiteral("%1: %2").arg(what, QString::fromLocal8Bit(std::strerror(errorNumber)))};
+}

@@ -1,0 +1,82 @@
+#pragma once
+
+// Safe access to entries of folders that every local user can write (the spool tree, the copy
+// folder, /tmp). Anything found there may have been planted by another user, so:
+// - folders are opened with O_DIRECTORY|O_NOFOLLOW and entries are reached relative to that
+//   descriptor, never by a path checked earlier;
+// - files are created with O_CREAT|O_EXCL|O_NOFOLLOW and their mode set with fchmod;
+// - existing files are opened with O_NOFOLLOW|O_NONBLOCK (a FIFO never blocks the open) and used
+//   only when fstat says they are regular files.
+// Plain functions on descriptors; any thread.
+
+#include "foundation/Error.h"
+
+#include <QByteArray>
+#include <QString>
+
+#include <sys/stat.h>
+#include <sys/types.h>
+
+// An owned file descriptor, closed when it goes.
+class FileDescriptor
+{
+public:
+    FileDescriptor() = default;
+    explicit FileDescriptor(int descriptor)
+        : m_descriptor(descriptor)
+    {}
+    ~FileDescriptor() { reset(); }
+    FileDescriptor(FileDescriptor &&other) noexcept
+        : m_descriptor(other.release())
+    {}
+    FileDescriptor &operator=(FileDescriptor &&other) noexcept;
+    FileDescriptor(const FileDescriptor &) = delete;
+    FileDescriptor &operator=(const FileDescriptor &) = delete;
+
+    int get() const { return m_descriptor; }
+    bool valid() const { return m_descriptor >= 0; }
+    // Gives up ownership: the caller closes the descriptor.
+    int release();
+    void reset(int descriptor = -1);
+
+private:
+    int m_descriptor = -1;
+};
+
+class SharedFolderFiles
+{
+public:
+    static constexpr auto kErrorDomain = "SharedFolderFiles";
+
+    // Opens the folder itself (not a link to one) for use with the functions below.
+    static Result<FileDescriptor> openFolder(const QString &path);
+
+    // Creates a new file in the folder, open for writing (and reading when readable is set), and
+    // sets its mode with fchmod so that the umask does not narrow it. Fails when the name exists.
+    static Result<FileDescriptor> createFile(int folder, const QString &name, mode_t mode,
+                                             bool readable = false);
+
+    // As createFile, for a name that is the caller's own temporary name: whatever stands there
+    // (a stale file of an earlier run, or a planted link) is unlinked first, which removes a link
+    // and never its target, and the create is tried again.
+    static Result<FileDescriptor> replaceFile(int folder, const QString &name, mode_t mode,
+                                              bool readable = false);
+
+    // Opens an existing regular file of the folder (flags: O_RDONLY, O_WRONLY or O_RDWR, plus
+    // O_APPEND where wanted). A link, a FIFO, a folder or any other kind of entry is refused with
+    // ELOOP, or EINVAL for a non-regular file, without blocking. The descriptor is left blocking.
+    static Result<FileDescriptor> openRegularFile(int folder, const QString &name, int flags);
+    // The same by path: only the last component is refused when it is a link.
+    static Result<FileDescriptor> openRegularFile(const QString &path, int flags);
+
+    // Sets the mode through the open descriptor.
+    static Result<Done> setMode(int descriptor, mode_t mode);
+    // Adds the permission bits of the mode to the file's own, never removing any.
+    static Result<Done> grantMode(int descriptor, mode_t mode);
+
+    // A name that stays inside its folder: not empty, not "." or "..", and without a slash.
+    static bool isPlainName(const QString &name);
+
+    // An error of this domain for errno, naming what failed.
+    static Error systemError(const QString &what, int errorNumber);
+};

@@ -1,0 +1,151 @@
+#include "foundation/SharedFolderFiles.h"
+
+#include "support/TestSupport.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+constexpr mode_t kSecretMode = 0600;
+constexpr mode_t kSharedFileMode = 0666;
+const QByteArray kSecret = "secret bytes";
+
+// A shared folder with a file outside it that planted entries point at.
+class SharedFolderFilesTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(m_root.isValid());
+        ASSERT_TRUE(QDir(m_root.path()).mkdir("shared"));
+        ASSERT_TRUE(TestSupport::writeFile(secretPath(), kSecret));
+        ASSERT_EQ(::chmod(QFile::encodeName(secretPath()).constData(), kSecretMode), 0);
+        auto folder = SharedFolderFiles::openFolder(sharedPath());
+        ASSERT_TRUE(folder) << folder.error().description.toStdString();
+        m_folder = std::move(folder.value());
+    }
+
+    QString sharedPath() const { return m_root.filePath("shared"); }
+    QString secretPath() const { return m_root.filePath("secret"); }
+    QString entry(const QString &name) const { return sharedPath() + '/' + name; }
+
+    void plantLink(const QString &name, const QString &target) const
+    {
+        ASSERT_TRUE(QFile::link(target, entry(name)));
+    }
+    void plantFifo(const QString &name) const
+    {
+        ASSERT_EQ(::mkfifo(QFile::encodeName(entry(name)).constData(), 0666), 0);
+    }
+
+    void expectSecretUntouched() const
+    {
+        EXPECT_EQ(TestSupport::readFile(secretPath()), kSecret);
+        struct stat status = {};
+        ASSERT_EQ(::stat(QFile::encodeName(secretPath()).constData(), &status), 0);
+        EXPECT_EQ(status.st_mode & 07777, kSecretMode);
+    }
+
+    QTemporaryDir m_root;
+    FileDescriptor m_folder;
+};
+
+TEST_F(SharedFolderFilesTest, CreateRefusesEveryPlantedEntryAndLeavesItsTargetAlone)
+{
+    plantLink("to-secret", secretPath());
+    plantLink("dangling", m_root.filePath("nothing-here"));
+    for (const char *name : {"to-secret", "dangling"}) {
+        SCOPED_TRACE(name);
+        const auto created = SharedFolderFiles::createFile(m_folder.get(), name, kSharedFileMode);
+        ASSERT_FALSE(created);
+        EXPECT_EQ(created.error().code, EEXIST);
+    }
+    EXPECT_FALSE(QFile::exists(m_root.filePath("nothing-here")));
+    expectSecretUntouched();
+}
+
+TEST_F(SharedFolderFilesTest, ReplaceRemovesAPlantedLinkNotItsTargetAndWritesItsOwnFile)
+{
+    plantLink("own.partial", secretPath());
+    const mode_t previousMask = ::umask(077);
+    auto created = SharedFolderFiles::replaceFile(m_folder.get(), "own.partial", kSharedFileMode);
+    ::umask(previousMask);
+    ASSERT_TRUE(created) << created.error().description.toStdString();
+    ASSERT_EQ(::write(created->get(), "job", 3), 3);
+
+    expectSecretUntouched();
+    const QFileInfo written(entry("own.partial"));
+    EXPECT_FALSE(written.isSymLink());
+    EXPECT_EQ(TestSupport::readFile(entry("own.partial")), QByteArray("job"));
+    struct stat status = {};
+    ASSERT_EQ(::lstat(QFile::encodeName(entry("own.partial")).constData(), &status), 0);
+    EXPECT_EQ(status.st_mode & 07777, kSharedFileMode) << "the umask must not narrow the mode";
+}
+
+TEST_F(SharedFolderFilesTest, OpenUsesOnlyRegularFilesAndNeverBlocks)
+{
+    ASSERT_TRUE(TestSupport::writeFile(entry("job.pdf"), "%PDF"));
+    plantLink("link.pdf", secretPath());
+    plantLink("dangling.pdf", m_root.filePath("nothing-here"));
+    plantFifo("fifo.pdf");
+    ASSERT_TRUE(QDir(sharedPath()).mkdir("folder.pdf"));
+
+    struct Case
+    {
+        const char *name;
+        bool usable;
+    };
+    for (const Case &c :
+         {Case{"job.pdf", true}, Case{"link.pdf", false}, Case{"dangling.pdf", false},
+          Case{"fifo.pdf", false}, Case{"folder.pdf", false}, Case{"../secret", false}}) {
+        SCOPED_TRACE(c.name);
+        for (int flags : {O_RDONLY, O_WRONLY | O_APPEND}) {
+            const auto relative = SharedFolderFiles::openRegularFile(m_folder.get(), c.name, flags);
+            EXPECT_EQ(bool(relative), c.usable);
+            if (QString(c.name).contains('/'))
+                continue;
+            const auto byPath = SharedFolderFiles::openRegularFile(entry(c.name), flags);
+            EXPECT_EQ(bool(byPath), c.usable);
+        }
+    }
+    expectSecretUntouched();
+}
+
+TEST_F(SharedFolderFilesTest, OpenedFileReadsAndWritesBlockingAsUsual)
+{
+    ASSERT_TRUE(TestSupport::writeFile(entry("job.pdf"), "%PDF"));
+    const auto opened = SharedFolderFiles::openRegularFile(m_folder.get(), "job.pdf", O_RDONLY);
+    ASSERT_TRUE(opened);
+    EXPECT_FALSE(::fcntl(opened->get(), F_GETFL) & O_NONBLOCK);
+    EXPECT_TRUE(::fcntl(opened->get(), F_GETFD) & FD_CLOEXEC);
+}
+
+TEST_F(SharedFolderFilesTest, GrantModeAddsBitsThroughTheDescriptorOnly)
+{
+    ASSERT_TRUE(TestSupport::writeFile(entry("db"), ""));
+    ASSERT_EQ(::chmod(QFile::encodeName(entry("db")).constData(), 0640), 0);
+    const auto opened = SharedFolderFiles::openRegularFile(m_folder.get(), "db", O_RDONLY);
+    ASSERT_TRUE(opened);
+    ASSERT_TRUE(SharedFolderFiles::grantMode(opened->get(), 0606));
+    struct stat status = {};
+    ASSERT_EQ(::fstat(opened->get(), &status), 0);
+    EXPECT_EQ(status.st_mode & 07777, mode_t(0646));
+}
+
+TEST_F(SharedFolderFilesTest, FolderThatIsALinkIsRefused)
+{
+    ASSERT_TRUE(QFile::link(sharedPath(), m_root.filePath("link-to-shared")));
+    const auto folder = SharedFolderFiles::openFolder(m_root.filePath("link-to-shared"));
+    ASSERT_FALSE(folder);
+    EXPECT_EQ(folder.error().code, ENOTDIR);
+}
+
+} // namespace
