@@ -17,9 +17,6 @@ constexpr auto kUserName = "alice";
 constexpr auto kPassword = "secret";
 // A fixed moment, so that the push channel's code is the same in every picture.
 constexpr auto kChannelTime = "20240506091011";
-constexpr int kWindowHeightWithEntKey = 170;
-constexpr int kWindowHeightWithoutEntKey = 180;
-constexpr qreal kWindowAspect = 2.5;
 // Room around the windows in the picture of both, in the colour of a plain desktop.
 constexpr int kDesktopMargin = 16;
 const QColor kDesktopColor(0xE4, 0xE8, 0xE9);
@@ -58,6 +55,18 @@ LoginWindowScene::LoginWindowScene(const QString &folder, Setup setup)
           .exitProcess = [](int) {},
       })
     , m_pushChannel(QString::fromLatin1(kChannelTime))
+    , m_delegate(AppDelegate::Collaborators{
+          .settings = m_settings,
+          .config = m_config,
+          .pushChannel = m_pushChannel,
+          .notifications = m_notifications,
+          .notificationCenter = m_notificationCenter,
+          .uploadService = [this]() -> UploadService & { return m_uploadService; },
+          .exitProcess = [](int) {},
+          .logFolder = QDir(folder).filePath(QStringLiteral("alog")),
+          .syslogIdent = QString(),
+          .copyFolder = QDir(folder).filePath(QStringLiteral("vqmprinter")),
+      })
 {
     m_config.setConfigModel(configuration(setup));
     m_settings.saveEntKey(QString::fromLatin1(kEntKey));
@@ -65,34 +74,27 @@ LoginWindowScene::LoginWindowScene(const QString &folder, Setup setup)
     m_settings.saveUserPassword(QString::fromLatin1(kPassword));
     m_settings.saveIsSeveAccount(true);
 
-    const int height = setup.presetEntKey ? kWindowHeightWithEntKey : kWindowHeightWithoutEntKey;
-    const QRect rect(0, 0, qRound(kWindowAspect * height), height);
-    m_window = std::make_unique<LoginWindow>(rect, QStringLiteral("Tarvello"));
-    m_window->center();
-    auto *controller = new MainViewController(rect, {
-                                                        .uploadService = m_uploadService,
-                                                        .settings = m_settings,
-                                                        .config = m_config,
-                                                        .socketManager = m_pushChannel,
-                                                        .notifications = m_notifications,
-                                                    });
-    m_window->setDelegate(controller);
-    m_window->setContentViewController(controller);
-    m_window->makeKeyAndOrderFront();
+    // The window as the client makes it on the first demand.
+    m_delegate.showLoginWindow();
     settle();
 }
 
 LoginWindowScene::~LoginWindowScene() = default;
 
+LoginWindow &LoginWindowScene::window()
+{
+    return *m_delegate.loginWindow();
+}
+
 MainViewController &LoginWindowScene::controller()
 {
-    return *m_window->contentViewController();
+    return *window().contentViewController();
 }
 
 QImage LoginWindowScene::grabWindow()
 {
     settle();
-    return m_window->grab().toImage();
+    return window().grab().toImage();
 }
 
 QImage LoginWindowScene::grabWithSubWindow()
@@ -101,7 +103,7 @@ QImage LoginWindowScene::grabWithSubWindow()
     form.showOrHideSubWindow(form.showSubViewBtn());
     settle();
     QWidget *subWindow = form.subWindow();
-    const QRect loginFrame = m_window->frameGeometry();
+    const QRect loginFrame = window().frameGeometry();
     const QRect subFrame = subWindow->frameGeometry();
     const QRect scene = loginFrame.united(subFrame).adjusted(-kDesktopMargin, -kDesktopMargin,
                                                              kDesktopMargin, kDesktopMargin);

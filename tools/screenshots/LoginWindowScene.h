@@ -1,9 +1,11 @@
 #pragma once
 
-// One login window as the client shows it, on collaborators of its own: settings in the given
-// folder, a configuration record instead of the INI file, a job queue whose chains are never
-// started, and a push channel that never connects. For pictures of the window. Main thread.
+// One login window as the client shows it, made by the application delegate on its first demand,
+// on collaborators of its own: settings in the given folder, a configuration record instead of the
+// INI file, a job queue whose chains are never started, and a push channel that never connects.
+// For pictures of the window. Main thread.
 
+#include "client/app/AppDelegate.h"
 #include "client/config/IniConfig.h"
 #include "client/network/HTTPManager.h"
 #include "client/network/TRSocketManager.h"
@@ -15,8 +17,6 @@
 
 #include <QImage>
 #include <QString>
-
-#include <memory>
 
 class LoginWindow;
 class MainViewController;
@@ -34,7 +34,7 @@ public:
     LoginWindowScene(const QString &folder, Setup setup);
     ~LoginWindowScene();
 
-    LoginWindow &window() { return *m_window; }
+    LoginWindow &window();
     MainViewController &controller();
 
     // The window's content as shown.
@@ -51,5 +51,5 @@ private:
     NotificationCenter m_notificationCenter;
     UploadService m_uploadService;
     TRSocketManager m_pushChannel;
-    std::unique_ptr<LoginWindow> m_window;
+    AppDelegate m_delegate;
 };

@@ -190,8 +190,13 @@ void AppDelegate::exit()
 
 QRect AppDelegate::windowRect() const
 {
-    const int height = m_config.getIniConfigModel().entKey().isEmpty() ? kWindowHeightWithoutEntKey
-                                                                       : kWindowHeightWithEntKey;
+    return windowRect(m_config.getIniConfigModel());
+}
+
+QRect AppDelegate::windowRect(const IniConfigModel &config)
+{
+    const int height =
+        config.entKey().isEmpty() ? kWindowHeightWithoutEntKey : kWindowHeightWithEntKey;
     return QRect(0, 0, qRound(kWindowAspect * height), height);
 }
 

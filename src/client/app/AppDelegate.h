@@ -31,6 +31,7 @@
 #include <memory>
 
 class IniConfig;
+class IniConfigModel;
 class LoginWindow;
 class NotificationCenter;
 class PRNotification;
@@ -108,7 +109,11 @@ public:
     bool applicationShouldHandleReopen(bool hasVisibleWindows) const;
     void exit();
     void showLoginWindow();
+    // The login window's content rectangle for the configuration read at launch.
     QRect windowRect() const;
+    // The same for a given configuration: kWindowAspect times the height wide, the height smaller
+    // when the INI file presets the company key.
+    static QRect windowRect(const IniConfigModel &config);
 
     // Null until the first showLoginWindow().
     LoginWindow *loginWindow() const { return m_loginWindow.get(); }

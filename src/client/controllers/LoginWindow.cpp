@@ -54,6 +54,12 @@ MainViewController *LoginWindow::contentViewController() const
     return m_contentViewController;
 }
 
+void LoginWindow::close(QObject *sender)
+{
+    Q_UNUSED(sender);
+    close();
+}
+
 void LoginWindow::orderOut()
 {
     hide();

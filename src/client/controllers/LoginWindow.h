@@ -5,8 +5,9 @@
 // queue whether the user is at the window: YES from creation and whenever the shell brings the
 // window back (setIsActive), NO once it is closed or ordered out.
 //
-// Closing (the close button, or close()) emits windowWillClose() first, then hides the window;
-// the window object lives on and is shown again on the next demand. orderOut() only hides it.
+// Closing (the close button, close(), or the close action close(sender)) emits windowWillClose()
+// first, then hides the window and marks it inactive; the window object lives on and is shown
+// again on the next demand. orderOut() only hides it.
 // Child windows attached with addChildWindow() move, show and hide with this window.
 //
 // Main thread. Owns its content view controller (a child widget) once it is set.
@@ -39,6 +40,10 @@ public:
     // Puts the controller's view into the window as its content, sized to the content.
     void setContentViewController(MainViewController *controller);
     MainViewController *contentViewController() const;
+
+    using QWidget::close;
+    // The close action of a control; the sender is not read. Closes as the close button does.
+    void close(QObject *sender);
 
     // Hides the window without closing it, and marks it inactive.
     void orderOut();

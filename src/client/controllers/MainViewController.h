@@ -12,8 +12,15 @@
 // delegate and stays so for its life, so QR-login results are handled while the window is
 // hidden too.
 //
+// The form's widgets are built by LoginForm, the QR sub-window is a QrLoginSubWindow, and a pushed
+// QR-login result is read by QrLoginResult before anything is done with it: a result that cannot
+// be used leaves the window as it was.
+//
 // Main thread: button actions, push-channel calls (didReceiveWithModel) and the window's close
 // arrive there. Owns the QR sub-window while it exists.
+
+#include "LoginForm.h"
+#include "QrLoginSubWindow.h"
 
 #include "client/categories/ToastView.h"
 #include "client/models/VQLoginResult.h"
@@ -32,6 +39,7 @@
 
 class FlatButton;
 class IniConfig;
+class LoginResultModel;
 class LoginWindow;
 class PRNotification;
 class QLineEdit;
@@ -54,26 +62,6 @@ public:
         PRNotification &notifications;
     };
 
-    // Names of the parts that the controller does not keep, for finding them.
-    static constexpr auto kBackgroundImageName = "backgroundImage";
-    static constexpr auto kEntKeyLabelName = "entKeyLabel";
-    static constexpr auto kUserNameLabelName = "userNameLabel";
-    static constexpr auto kPasswordLabelName = "passwordLabel";
-    static constexpr auto kSaveAccountBoxName = "saveAccountBox";
-    static constexpr auto kLoginViewName = "loginView";
-
-    // The button's title: log in while no job waits when the form is built, upload otherwise.
-    static constexpr auto kLoginTitle = u"登 录";
-    static constexpr auto kUploadTitle = u"上 传";
-
-    // The toggle's tag: whether the QR sub-window is shown.
-    static constexpr int kSubWindowHidden = 0;
-    static constexpr int kSubWindowShown = 1;
-    // The sub-window's lower-left corner: this far left of the login window's right edge and
-    // this far above its lower edge.
-    static constexpr int kSubWindowOverlap = 3;
-    static constexpr int kSubWindowRaise = 95;
-
     static constexpr std::chrono::seconds kMessageDelay{1};
 
     // Builds the form for the rectangle (the window's content), then becomes the push channel's
@@ -86,17 +74,19 @@ public:
     bool isCustomEnt() const;
     // The saved setting, read anew each time.
     bool isSaveAccount() const;
+    // NO until the form is built; set YES once, from the global pool, shortly after.
     bool isFinishInitView() const { return m_isFinishInitView->load(); }
+    void setIsFinishInitView(bool isFinishInitView) { m_isFinishInitView->store(isFinishInitView); }
 
-    QWidget *loginView() const { return m_loginView; }
-    QLineEdit *nameField() const { return m_nameField; }
-    QLineEdit *entkeyField() const { return m_entkeyField; }
-    QLineEdit *passField() const { return m_passField; }
-    FlatButton *btnOK() const { return m_btnOK; }
-    TagButton *showSubViewBtn() const { return m_showSubViewBtn; }
+    QWidget *loginView() const { return m_form->loginView(); }
+    QLineEdit *nameField() const { return m_form->nameField(); }
+    QLineEdit *entkeyField() const { return m_form->entkeyField(); }
+    QLineEdit *passField() const { return m_form->passField(); }
+    FlatButton *btnOK() const { return m_form->btnOK(); }
+    TagButton *showSubViewBtn() const { return m_form->showSubViewBtn(); }
     // The QR sub-window of the last show; kept, hidden and empty, once hidden again.
-    QWidget *subWindow() const { return m_subWindow.get(); }
-    TRSocketManager *manager() const { return m_manager; }
+    QWidget *subWindow() const { return m_subWindow.window(); }
+    TRSocketManager *manager() const { return &m_manager; }
 
     // Toasts over the form; each ends any editing. The toast deletes itself once hidden.
     ToastView *showMessage(const QString &text);
@@ -119,6 +109,8 @@ public:
 
     // QR login.
     void showOrHideSubWindow(TagButton *sender);
+    // A pushed QR-login result: used only when it carries this client's channel code and a
+    // complete record; anything else is logged and leaves the window and the job as they were.
     void QrcodeReceive(const QString &content);
 
     void didConnectToHost(const QString &host, quint16 port) override;
@@ -127,32 +119,23 @@ public:
 private:
     void viewDidLoad();
     void layoutUI();
-    // The labels and fields; returns the lower edge of the password field.
-    qreal layoutFields();
-    // The button, the QR toggle and the check box below the fields.
-    void layoutButtons(qreal fieldsBottom);
     void dataInit();
     // What making nothing the first responder does: the field being edited lets go.
     void endEditing();
     void orderOutWindow();
     LoginWindow *loginWindow() const;
-    void showSubWindow();
-    void hideSubWindow();
+    // Saves the pushed identity, shows its account name and uploads the head job with it.
+    void useQrLogin(const LoginResultModel &result);
 
     UploadService &m_uploadService;
     SettingsStore &m_settings;
     const IniConfig &m_config;
-    TRSocketManager &m_socketManager;
+    // The push channel, of which this controller is the delegate.
+    TRSocketManager &m_manager;
     PRNotification &m_notifications;
 
-    QWidget *m_loginView = nullptr;
-    QLineEdit *m_nameField = nullptr;
-    QLineEdit *m_entkeyField = nullptr;
-    QLineEdit *m_passField = nullptr;
-    FlatButton *m_btnOK = nullptr;
-    std::unique_ptr<QWidget> m_subWindow;
-    TagButton *m_showSubViewBtn = nullptr;
-    TRSocketManager *m_manager = nullptr;
+    std::unique_ptr<LoginForm> m_form;
+    QrLoginSubWindow m_subWindow;
     // Written once from the global pool after the form is built.
     std::shared_ptr<std::atomic<bool>> m_isFinishInitView;
 };

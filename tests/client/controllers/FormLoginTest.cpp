@@ -8,6 +8,8 @@
 #include <QCheckBox>
 #include <QLineEdit>
 
+#include <functional>
+
 using namespace std::chrono_literals;
 
 namespace {
@@ -36,7 +38,7 @@ protected:
     QCheckBox *saveAccountBox()
     {
         return controller().findChild<QCheckBox *>(
-            QString::fromLatin1(MainViewController::kSaveAccountBoxName));
+            QString::fromLatin1(LoginForm::kSaveAccountBoxName));
     }
 };
 
@@ -175,26 +177,53 @@ TEST_F(FormLoginTest, CheckBoxSavesItsStateAtEachClick)
     EXPECT_TRUE(window().isVisible()) << "no login follows";
 }
 
-TEST_F(FormLoginTest, ClosingTheWindowGivesUpOnlyTheHeadJob)
+// The close button and the close action of a control close the window alike.
+struct ClosingWay
+{
+    const char *name;
+    std::function<void(LoginWindow &)> close;
+};
+
+void PrintTo(const ClosingWay &c, std::ostream *os)
+{
+    *os << c.name;
+}
+
+class ClosingTest : public FormLoginTest, public ::testing::WithParamInterface<ClosingWay>
+{};
+
+TEST_P(ClosingTest, GivesUpOnlyTheHeadJob)
 {
     configure();
     openWindow();
-    const UploadService::Job first = appendJob();
+    appendJob();
     const UploadService::Job second = appendJob();
 
-    window().close();
+    GetParam().close(window());
     EXPECT_EQ(m_service->jobArray(), UploadService::JobList{second});
+    EXPECT_FALSE(window().isVisible());
     EXPECT_FALSE(window().isActive());
 }
 
-TEST_F(FormLoginTest, ClosingWithNoJobLeavesTheQueueAlone)
+TEST_P(ClosingTest, WithNoJobLeavesTheQueueAlone)
 {
     configure();
     openWindow();
-    window().close();
+    GetParam().close(window());
     EXPECT_TRUE(m_service->isJobArrayEmpty());
+    EXPECT_FALSE(window().isVisible());
     EXPECT_FALSE(window().isActive());
 }
+
+INSTANTIATE_TEST_SUITE_P(Ways, ClosingTest,
+                         ::testing::Values(ClosingWay{"CloseButton",
+                                                      [](LoginWindow &window) { window.close(); }},
+                                           ClosingWay{"CloseAction",
+                                                      [](LoginWindow &window) {
+                                                          QObject sender;
+                                                          window.close(&sender);
+                                                      }}),
+                         [](const auto &info) { return std::string(info.param.name); });
 
 TEST_F(FormLoginTest, CancelHidesTheWindowAndTheJobWaits)
 {

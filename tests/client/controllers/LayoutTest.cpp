@@ -20,6 +20,8 @@ namespace {
 
 // Geometry is laid out in fractions and shown in whole pixels.
 constexpr double kPixel = 1.0;
+// Far enough in from the button's edges to leave its rounded corners out.
+constexpr int kButtonCornerInset = 4;
 
 struct Edges
 {
@@ -44,7 +46,7 @@ protected:
     {
         return controller().findChild<T *>(QString::fromLatin1(name));
     }
-    QCheckBox *saveAccountBox() { return part<QCheckBox>(MainViewController::kSaveAccountBoxName); }
+    QCheckBox *saveAccountBox() { return part<QCheckBox>(LoginForm::kSaveAccountBoxName); }
 
     // Every control shown on the panel, none overlapping another or leaving the panel.
     void expectNoOverlap()
@@ -87,7 +89,7 @@ TEST_P(LayoutSizeTest, PlacesEveryPartAsTheFormDescribes)
     const double h = size.height;
     const double width = 2.5 * h;
 
-    const Edges image = edges(part<QLabel>(MainViewController::kBackgroundImageName));
+    const Edges image = edges(part<QLabel>(LoginForm::kBackgroundImageName));
     EXPECT_NEAR(image.left, 0, kPixel);
     EXPECT_NEAR(image.top, 0, kPixel);
     EXPECT_NEAR(image.width(), 0.61 * h, kPixel);
@@ -101,11 +103,11 @@ TEST_P(LayoutSizeTest, PlacesEveryPartAsTheFormDescribes)
     const double panelWidth = panel.width();
     const double panelHeight = panel.height();
 
-    QLabel *entKeyLabel = part<QLabel>(MainViewController::kEntKeyLabelName);
+    QLabel *entKeyLabel = part<QLabel>(LoginForm::kEntKeyLabelName);
     EXPECT_EQ(entKeyLabel->isVisibleTo(&controller()), size.entKeyRowShown);
     EXPECT_EQ(controller().entkeyField()->isVisibleTo(&controller()), size.entKeyRowShown);
 
-    const Edges userLabel = edges(part<QLabel>(MainViewController::kUserNameLabelName));
+    const Edges userLabel = edges(part<QLabel>(LoginForm::kUserNameLabelName));
     const Edges name = edges(controller().nameField());
     if (size.entKeyRowShown) {
         const Edges keyLabel = edges(entKeyLabel);
@@ -126,7 +128,7 @@ TEST_P(LayoutSizeTest, PlacesEveryPartAsTheFormDescribes)
     EXPECT_NEAR(name.right, panelWidth - 20, kPixel);
     EXPECT_NEAR(name.centreY(), userLabel.centreY(), kPixel);
 
-    const Edges passLabel = edges(part<QLabel>(MainViewController::kPasswordLabelName));
+    const Edges passLabel = edges(part<QLabel>(LoginForm::kPasswordLabelName));
     const Edges pass = edges(controller().passField());
     EXPECT_NEAR(passLabel.left, 20, kPixel);
     EXPECT_NEAR(passLabel.top, name.bottom + 20, kPixel);
@@ -180,7 +182,7 @@ TEST_F(LayoutTest, TheQrToggleIsThereOnlyWhenTheIniFileOffersQrLogin)
     configure({.entKey = QString(), .qrLogin = true});
     openWindow();
     EXPECT_TRUE(controller().showSubViewBtn()->isVisibleTo(&controller()));
-    EXPECT_EQ(controller().showSubViewBtn()->tag(), MainViewController::kSubWindowHidden);
+    EXPECT_EQ(controller().showSubViewBtn()->tag(), LoginForm::kSubWindowHidden);
 }
 
 TEST_F(LayoutTest, CompanyKeyFieldHoldsThePresetKeyElseTheSavedOne)
@@ -245,16 +247,43 @@ TEST_F(LayoutTest, ButtonTitleIsChosenOnceWhenTheFormIsBuilt)
     EXPECT_EQ(controller().btnOK()->text(), QString::fromUtf8("登 录"));
 }
 
+// The button as drawn: its face in the form's colour (the lighter one at rest, the darker while
+// held down) and its title in white, antialiased onto that face and nothing else.
 TEST_F(LayoutTest, ButtonIsWhiteOnTheFormColours)
 {
+    struct State
+    {
+        bool held;
+        QRgb face;
+    };
     configure();
     openWindow();
     FlatButton *button = controller().btnOK();
-    EXPECT_EQ(button->backgroundNormalColor(), QColor(0x92, 0xAA, 0xAE));
-    EXPECT_EQ(button->backgroundHighlightColor(), QColor(0x77, 0x95, 0x9A));
-    EXPECT_EQ(button->titleNormalColor(), QColor(Qt::white));
-    EXPECT_EQ(button->titleHighlightColor(), QColor(Qt::white));
-    EXPECT_FALSE(button->isCheckable());
+    for (const State state :
+         {State{false, qRgb(0x92, 0xAA, 0xAE)}, State{true, qRgb(0x77, 0x95, 0x9A)}}) {
+        SCOPED_TRACE(state.held ? "held" : "at rest");
+        button->setDown(state.held);
+        const QImage image = button->grab().toImage().convertToFormat(QImage::Format_RGB32);
+        // Inside the rounded corners every pixel is the face, white, or a blend of the two.
+        const QRect inner = image.rect().adjusted(kButtonCornerInset, kButtonCornerInset,
+                                                  -kButtonCornerInset, -kButtonCornerInset);
+        int facePixels = 0;
+        int whitePixels = 0;
+        for (int y = inner.top(); y <= inner.bottom(); ++y) {
+            for (int x = inner.left(); x <= inner.right(); ++x) {
+                const QRgb pixel = image.pixel(x, y);
+                facePixels += pixel == state.face;
+                whitePixels += pixel == qRgb(255, 255, 255);
+                ASSERT_TRUE(qRed(pixel) >= qRed(state.face) &&
+                            qGreen(pixel) >= qGreen(state.face) &&
+                            qBlue(pixel) >= qBlue(state.face))
+                    << "neither face nor title at " << x << "," << y;
+            }
+        }
+        EXPECT_GT(facePixels, inner.width() * inner.height() / 2) << "mostly face";
+        EXPECT_GT(whitePixels, 0) << "a white title";
+    }
+    button->setDown(false);
 }
 
 TEST_F(LayoutTest, BecomesThePushChannelsDelegateOnceBuilt)
@@ -265,6 +294,11 @@ TEST_F(LayoutTest, BecomesThePushChannelsDelegateOnceBuilt)
     EXPECT_EQ(m_pushChannel->delegate(), &controller());
     EXPECT_EQ(controller().manager(), m_pushChannel.get());
     EXPECT_TRUE(TestSupport::waitUntil([&] { return controller().isFinishInitView(); }, 5s));
+    // Set once from the pool; afterwards the flag reads what was last set.
+    controller().setIsFinishInitView(false);
+    EXPECT_FALSE(controller().isFinishInitView());
+    controller().setIsFinishInitView(true);
+    EXPECT_TRUE(controller().isFinishInitView());
 }
 
 TEST_F(LayoutTest, ToastEndsEditingAndGoesAwayAfterAboutASecond)

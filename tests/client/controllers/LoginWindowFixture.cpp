@@ -2,6 +2,7 @@
 
 #include "support/TestSupport.h"
 
+#include "client/app/AppDelegate.h"
 #include "client/network/FTPFileUpload.h"
 #include "client/platform/Localizable.h"
 
@@ -18,9 +19,6 @@ constexpr std::chrono::milliseconds kFtpDirectoryTimeout = 3s;
 constexpr std::chrono::milliseconds kChainLimit = 30s;
 // Long enough that no idle check ends a test.
 constexpr UploadService::Intervals kNoIdleExit{std::chrono::hours(1), std::chrono::hours(1)};
-constexpr int kWindowHeightWithEntKey = 170;
-constexpr int kWindowHeightWithoutEntKey = 180;
-constexpr qreal kWindowAspect = 2.5;
 
 } // namespace
 
@@ -115,9 +113,7 @@ void LoginWindowFixture::configure(const Ini &ini)
 void LoginWindowFixture::openWindow()
 {
     ASSERT_NE(m_service, nullptr) << "configure() first";
-    const int height = m_config->getIniConfigModel().entKey().isEmpty() ? kWindowHeightWithoutEntKey
-                                                                        : kWindowHeightWithEntKey;
-    const QRect rect(0, 0, qRound(kWindowAspect * height), height);
+    const QRect rect = AppDelegate::windowRect(m_config->getIniConfigModel());
     m_window = std::make_unique<LoginWindow>(rect, QStringLiteral("Tarvello"));
     m_window->center();
     auto *form = new MainViewController(rect, {

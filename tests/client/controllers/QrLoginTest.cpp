@@ -199,7 +199,7 @@ TEST_F(QrLoginTest, SubWindowOpensBesideTheWindowAndTheArrowTurns)
         << "lower edge 95 points above the window's";
     ASSERT_NE(qrView(), nullptr);
     EXPECT_TRUE(qrView()->qrLoginUrl().endsWith(m_pushChannel->qrCodeIndentify()));
-    EXPECT_EQ(button->tag(), MainViewController::kSubWindowShown);
+    EXPECT_EQ(button->tag(), LoginForm::kSubWindowShown);
     EXPECT_EQ(normalized(button->icon(), arrow.size()),
               ImageTransform::transformMirrorWithRotateDeg(arrow, 0));
 
@@ -213,7 +213,7 @@ TEST_F(QrLoginTest, SubWindowOpensBesideTheWindowAndTheArrowTurns)
     EXPECT_FALSE(subWindow->isVisible());
     EXPECT_TRUE(subWindow->geometry().isEmpty());
     EXPECT_TRUE(window().childWindows().isEmpty());
-    EXPECT_EQ(button->tag(), MainViewController::kSubWindowHidden);
+    EXPECT_EQ(button->tag(), LoginForm::kSubWindowHidden);
     EXPECT_EQ(normalized(button->icon(), arrow.size()),
               ImageTransform::transformMirrorWithRotateDeg(arrow, 180));
 }
@@ -284,46 +284,70 @@ TEST_F(QrLoginTest, ResultWithAWaitingJobSavesTheIdentityAndUploadsTheJob)
     EXPECT_TRUE(m_service->isJobArrayEmpty());
 }
 
-class MalformedResultTest : public QrLoginTest, public ::testing::WithParamInterface<const char *>
+// A pushed result that cannot be used leaves everything as it was: the window stays on screen and
+// active (so the user can still log in, and the job waits for that), nothing is saved, uploaded
+// or notified, and the log says why.
+enum class Channel { Ours, Another, None };
+
+struct UnusableResult
+{
+    const char *name;
+    // What stands before the record: this client's channel code and ";", another client's, or
+    // nothing.
+    Channel channel;
+    const char *record;
+    bool jobWaiting;
+};
+
+void PrintTo(const UnusableResult &c, std::ostream *os)
+{
+    *os << c.name;
+}
+
+constexpr auto kAliceRecord = R"({"code":"alice","userId":"1001","entkey":"ACME","entId":"501"})";
+
+class UnusableResultTest : public QrLoginTest, public ::testing::WithParamInterface<UnusableResult>
 {};
 
-TEST_P(MalformedResultTest, IsLoggedAndIgnored)
+TEST_P(UnusableResultTest, LeavesTheWindowShownAndTheJobWaiting)
 {
+    const UnusableResult &c = GetParam();
     saveEarlierFormLogin();
     configure();
     openWindow();
-    const UploadService::Job job = appendJob();
+    const UploadService::Job job = c.jobWaiting ? appendJob() : nullptr;
+    const QString prefix = c.channel == Channel::Ours      ? m_pushChannel->qrCodeIndentify() + u';'
+                           : c.channel == Channel::Another ? QStringLiteral("OTHERCODE;")
+                                                           : QString();
     LogCapture log;
-    controller().didReceiveWithModel(packet(NetPackModel::kMainCmdQrLoginResult,
-                                            m_pushChannel->qrCodeIndentify() + QLatin1Char(';') +
-                                                QString::fromUtf8(GetParam())));
+    controller().didReceiveWithModel(
+        packet(NetPackModel::kMainCmdQrLoginResult, prefix + QString::fromUtf8(c.record)));
 
     EXPECT_EQ(log.count(QStringLiteral("!!QR login result")), 1)
         << log.lines().join("\n").toStdString();
+    EXPECT_TRUE(window().isVisible());
+    EXPECT_TRUE(window().isActive());
     expectEarlierFormLoginKept();
+    EXPECT_EQ(controller().nameField()->text(), QStringLiteral("bob"));
     EXPECT_EQ(m_service->headJob(), job);
     TestSupport::spin(300ms);
     EXPECT_TRUE(requests(kRegistrationCall).isEmpty());
-    EXPECT_TRUE(notificationTexts().isEmpty());
+    EXPECT_TRUE(notificationTexts().isEmpty()) << notificationTexts().join(" | ").toStdString();
 }
 
-INSTANTIATE_TEST_SUITE_P(Bodies, MalformedResultTest,
-                         ::testing::Values("not json", "[1,2]", "", "{\"entkey\":\"ACME\"}",
-                                           "{\"code\":\"alice\",\"userId\":\"7\"}"));
-
-TEST_F(QrLoginTest, ResultWithoutTheChannelCodeIsNotAnObjectAndIgnored)
-{
-    configure();
-    openWindow();
-    const UploadService::Job job = appendJob();
-    LogCapture log;
-    const QString record = QString::fromUtf8(
-        QJsonDocument(QrLoginPage::loginRecord(alice())).toJson(QJsonDocument::Compact));
-    controller().QrcodeReceive(QStringLiteral("OTHERCODE;") + record);
-    EXPECT_EQ(log.count(QStringLiteral("!!QR login result")), 1);
-    EXPECT_FALSE(m_settings->isScanQrcode());
-    EXPECT_EQ(m_service->headJob(), job);
-}
+INSTANTIATE_TEST_SUITE_P(
+    Bodies, UnusableResultTest,
+    ::testing::Values(
+        UnusableResult{"NotJson", Channel::Ours, "not json", true},
+        UnusableResult{"Array", Channel::Ours, "[1,2]", true},
+        UnusableResult{"NothingAfterTheCode", Channel::Ours, "", true},
+        UnusableResult{"NoCode", Channel::Ours, R"({"entkey":"ACME"})", true},
+        UnusableResult{"NoEntkey", Channel::Ours, R"({"code":"alice","userId":"7"})", true},
+        UnusableResult{"AnotherChannel", Channel::Another, kAliceRecord, true},
+        UnusableResult{"NoChannel", Channel::None, kAliceRecord, true},
+        UnusableResult{"NotJsonWithNoJobWaiting", Channel::Ours, "not json", false},
+        UnusableResult{"AnotherChannelWithNoJobWaiting", Channel::Another, kAliceRecord, false}),
+    [](const auto &info) { return std::string(info.param.name); });
 
 TEST_F(QrLoginTest, NoBodyIsLoggedOnly)
 {
