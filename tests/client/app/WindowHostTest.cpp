@@ -93,8 +93,10 @@ TEST_F(WindowHostTest, EveryRequestCancelsTheQueuedOperations)
                               nullptr);
 
         delegate().showLoginWindow();
-        m_shown->openGate();
+        // Resumed while the first operation still holds its thread: the queue resumes only
+        // while it has an operation, and once that one has ended it would stay paused.
         uploadService().resume();
+        m_shown->openGate();
         // The started login fails (no service is configured); its failure ends the chain, and its
         // request for the window must not cancel the next round's operation.
         ASSERT_TRUE(TestSupport::waitUntil([&] { return m_shown->shown().size() > shownBefore; }));
