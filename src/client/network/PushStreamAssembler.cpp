@@ -10,7 +10,6 @@
 namespace {
 
 constexpr qsizetype kBodySizeBytes = 4;
-constexpr char kTerminator = '\0';
 
 } // namespace
 
@@ -19,15 +18,14 @@ QList<QByteArray> PushStreamAssembler::append(const QByteArray &bytes)
     m_buffer.append(bytes);
     QList<QByteArray> packets;
     qsizetype start = 0;
-    const auto takeTerminator = [&] {
+    const auto takeLastCountedByte = [&] {
         if (start < m_buffer.size()) {
-            if (m_buffer.at(start) == kTerminator)
-                ++start;
-            m_terminatorDue = false;
+            ++start;
+            m_lastCountedByteDue = false;
         }
     };
-    if (m_terminatorDue)
-        takeTerminator();
+    if (m_lastCountedByteDue)
+        takeLastCountedByte();
     while (m_buffer.size() - start >= NetPackModel::kHeaderSize) {
         const quint32 bodySize =
             YMSocketUtils::uint32FromBytes(m_buffer.mid(start, kBodySizeBytes));
@@ -45,10 +43,10 @@ QList<QByteArray> PushStreamAssembler::append(const QByteArray &bytes)
             break;
         packets.append(m_buffer.mid(start, length));
         start += length;
-        // A packet of the header alone has no terminator of its own.
-        m_terminatorDue = bodySize > 0;
-        if (m_terminatorDue)
-            takeTerminator();
+        // A packet of the header alone counts no byte beyond it.
+        m_lastCountedByteDue = bodySize > 0;
+        if (m_lastCountedByteDue)
+            takeLastCountedByte();
     }
     m_buffer.remove(0, start);
     return packets;
@@ -57,5 +55,5 @@ QList<QByteArray> PushStreamAssembler::append(const QByteArray &bytes)
 void PushStreamAssembler::reset()
 {
     m_buffer.clear();
-    m_terminatorDue = false;
+    m_lastCountedByteDue = false;
 }

@@ -2,10 +2,12 @@
 
 // Cuts the push channel's byte stream into whole packets, whatever way TCP splits or joins them.
 // It keeps the bytes read so far: fewer than a header wait for more; a packet is complete once
-// NetPackModel::kHeaderSize - 1 + body size bytes are there (all that the decoder reads), and a
-// zero byte right after it, in this read or at the start of the next, is its terminator and is
-// consumed. A body size of 0 makes a packet of the header alone. A body size above kMaxBodySize
-// marks a broken stream: everything kept is dropped, with a log line.
+// NetPackModel::kHeaderSize - 1 + body size bytes are there (all that the decoder reads). The
+// last byte that the body size counts (the server's zero terminator, the decoder leaves it out)
+// is consumed whatever its value once it has arrived, in this read or at the start of the next,
+// and the next packet is framed after it. A body size of 0 makes a packet of the header alone.
+// A body size above kMaxBodySize marks a broken stream: everything kept is dropped, with a log
+// line.
 // Owned by the push channel; main thread only.
 
 #include <QByteArray>
@@ -25,5 +27,5 @@ public:
 
 private:
     QByteArray m_buffer;
-    bool m_terminatorDue = false;
+    bool m_lastCountedByteDue = false;
 };

@@ -53,14 +53,14 @@ void TRSocketManager::disconnect()
     m_socket.disconnect();
 }
 
-void TRSocketManager::readDataWithTimeout(double timeout, long tag)
+void TRSocketManager::readDataWithTimeout(double /*timeout*/, long tag)
 {
-    m_socket.readData(timeout, tag);
+    m_socket.readData(tag);
 }
 
-void TRSocketManager::writeData(const QByteArray &data, double timeout, long tag)
+void TRSocketManager::writeData(const QByteArray &data, double /*timeout*/, long tag)
 {
-    m_socket.writeData(data, timeout, tag);
+    m_socket.writeData(data, tag);
 }
 
 TRSocketManagerDelegate *TRSocketManager::delegate() const
@@ -82,7 +82,7 @@ void TRSocketManager::didConnect(const QString &host, quint16 port)
         const QByteArray subscribe = NetPackModel::modelToData(NetPackModel::kMainCmdSubscribe,
                                                                kSubscribeSubCmd, m_qrCodeIndentify);
         Log::client(QStringLiteral("data length %1").arg(subscribe.size()));
-        writeData(subscribe, kNoTimeout, kSubscribeTag);
+        m_socket.writeData(subscribe, kSubscribeTag);
         m_isFirstConnect = false;
     }
     if (auto *listener = delegate())
@@ -92,7 +92,7 @@ void TRSocketManager::didConnect(const QString &host, quint16 port)
 void TRSocketManager::didWrite(long tag)
 {
     qInfo("didWriteDataWithTag: %ld", tag);
-    readDataWithTimeout(kNoTimeout, tag);
+    m_socket.readData(tag);
 }
 
 void TRSocketManager::didRead(const QByteArray &data, long tag)
@@ -105,7 +105,7 @@ void TRSocketManager::didRead(const QByteArray &data, long tag)
         if (auto *listener = delegate())
             listener->didReceiveWithModel(model);
     }
-    readDataWithTimeout(kNoTimeout, tag);
+    m_socket.readData(tag);
 }
 
 void TRSocketManager::didDisconnect(const std::optional<Error> &error)

@@ -31,8 +31,6 @@ class TRSocketManager
 public:
     // The port of the push server, beside the service's address.
     static constexpr int kPushPort = 5041;
-    // Timeout argument of reads and writes that may take as long as they need.
-    static constexpr double kNoTimeout = -1;
     // Unread bytes the socket keeps before it stops taking more; a broken stream cannot grow the
     // process beyond that.
     static constexpr qint64 kReadBufferLimit = 4 * PushStreamAssembler::kMaxBodySize;
@@ -48,6 +46,8 @@ public:
     void connectWithHost(const QString &host, int port);
     void disconnect();
 
+    // Pass-throughs to the socket. The channel's reads and writes have no time limit; the timeout
+    // argument is taken for the interface's sake and not applied.
     void readDataWithTimeout(double timeout, long tag);
     void writeData(const QByteArray &data, double timeout, long tag);
 

@@ -1,10 +1,8 @@
 #include "TaggedTcpSocket.h"
 
-#include <cmath>
+#include <QTimer>
 
 namespace {
-
-constexpr double kMillisecondsPerSecond = 1000.0;
 
 Error taggedError(int code, const QString &description)
 {
@@ -32,15 +30,6 @@ TaggedTcpSocket::TaggedTcpSocket(Callbacks callbacks, qint64 readBufferLimit)
     });
     QObject::connect(socket, &QTcpSocket::stateChanged, socket,
                      [this](QAbstractSocket::SocketState state) { stateChanged(state); });
-
-    for (QTimer *timer : {&m_readTimer, &m_writeTimer})
-        timer->setSingleShot(true);
-    QObject::connect(&m_readTimer, &QTimer::timeout, socket, [this] {
-        failWith(ReadTimeoutError, QStringLiteral("Read operation timed out"));
-    });
-    QObject::connect(&m_writeTimer, &QTimer::timeout, socket, [this] {
-        failWith(WriteTimeoutError, QStringLiteral("Write operation timed out"));
-    });
 }
 
 TaggedTcpSocket::~TaggedTcpSocket()
@@ -73,24 +62,20 @@ void TaggedTcpSocket::disconnect()
     m_socket->abort();
 }
 
-void TaggedTcpSocket::readData(double timeout, long tag)
+void TaggedTcpSocket::readData(long tag)
 {
     if (!isStarted())
         return;
-    m_reads.enqueue({tag, timeout});
-    if (m_reads.size() == 1)
-        restartTimer(m_readTimer, m_reads);
+    m_reads.enqueue(tag);
     // Bytes that are already here are taken on the next turn of the event loop.
     QTimer::singleShot(0, m_socket.get(), [this] { serviceReads(); });
 }
 
-void TaggedTcpSocket::writeData(const QByteArray &data, double timeout, long tag)
+void TaggedTcpSocket::writeData(const QByteArray &data, long tag)
 {
     if (!isStarted() || m_closing)
         return;
-    m_writes.enqueue({tag, timeout, data.size()});
-    if (m_writes.size() == 1)
-        restartTimer(m_writeTimer, m_writes);
+    m_writes.enqueue({tag, data.size()});
     if (data.isEmpty()) {
         // Nothing to hand over, so no bytesWritten() will come for it.
         QTimer::singleShot(0, m_socket.get(), [this] { bytesWritten(0); });
@@ -108,16 +93,15 @@ void TaggedTcpSocket::serviceReads()
 {
     if (m_reads.isEmpty() || m_socket->bytesAvailable() <= 0)
         return;
-    const Operation read = m_reads.dequeue();
-    restartTimer(m_readTimer, m_reads);
+    const long tag = m_reads.dequeue();
     const QByteArray data = m_socket->readAll();
-    m_callbacks.read(data, read.tag);
+    m_callbacks.read(data, tag);
 }
 
 void TaggedTcpSocket::bytesWritten(qint64 count)
 {
     while (!m_writes.isEmpty()) {
-        Operation &head = m_writes.head();
+        Write &head = m_writes.head();
         const qint64 taken = std::min(count, head.remaining);
         head.remaining -= taken;
         count -= taken;
@@ -125,7 +109,6 @@ void TaggedTcpSocket::bytesWritten(qint64 count)
             return;
         const long tag = head.tag;
         m_writes.dequeue();
-        restartTimer(m_writeTimer, m_writes);
         // The callback may queue or drop writes; the loop looks at the queue afresh.
         m_callbacks.wrote(tag);
         if (count == 0 && (m_writes.isEmpty() || m_writes.head().remaining > 0))
@@ -133,29 +116,11 @@ void TaggedTcpSocket::bytesWritten(qint64 count)
     }
 }
 
-void TaggedTcpSocket::restartTimer(QTimer &timer, const QQueue<Operation> &operations)
-{
-    timer.stop();
-    if (operations.isEmpty() || operations.head().timeout < 0)
-        return;
-    timer.start(int(std::lround(operations.head().timeout * kMillisecondsPerSecond)));
-}
-
-void TaggedTcpSocket::failWith(ErrorCode code, const QString &description)
-{
-    m_error = taggedError(code, description);
-    m_reads.clear();
-    m_writes.clear();
-    m_socket->abort();
-}
-
 void TaggedTcpSocket::stateChanged(QAbstractSocket::SocketState state)
 {
     if (state != QAbstractSocket::UnconnectedState || m_closing)
         return;
     m_closing = true;
-    m_readTimer.stop();
-    m_writeTimer.stop();
     m_writes.clear();
     // Errors are reported after the state change; the callback waits for them.
     QTimer::singleShot(0, m_socket.get(), [this] { finishDisconnect(); });

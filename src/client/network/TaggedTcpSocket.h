@@ -2,9 +2,8 @@
 
 // A TCP client socket with queued, tagged reads and writes, on QTcpSocket. A read takes whatever
 // bytes have arrived once it is the oldest read waiting; a write is finished once all its bytes
-// have been handed to the system. A timeout (seconds; negative means none) on an operation ends
-// the connection with an error when it runs out. Operations asked for while no connection is
-// being made or held are ignored.
+// have been handed to the system. Neither has a time limit. Operations asked for while no
+// connection is being made or held are ignored.
 //
 // Owns its QTcpSocket; lives on the thread that creates it. Every callback runs later on that
 // thread's event loop, never inside the call that caused it, so callers may call back in freely.
@@ -17,7 +16,6 @@
 #include <QQueue>
 #include <QString>
 #include <QTcpSocket>
-#include <QTimer>
 
 #include <functional>
 #include <memory>
@@ -35,12 +33,7 @@ public:
     };
 
     static constexpr auto kErrorDomain = "TaggedTcpSocket";
-    enum ErrorCode {
-        BadParamError = 1,
-        AlreadyConnectedError,
-        ReadTimeoutError,
-        WriteTimeoutError
-    };
+    enum ErrorCode { BadParamError = 1, AlreadyConnectedError };
     // Errors of the connection itself carry Qt's socket error in this domain.
     static constexpr auto kSocketErrorDomain = "QAbstractSocket";
 
@@ -56,31 +49,26 @@ public:
     // Ends the connection at once, dropping the reads and writes still waiting.
     void disconnect();
 
-    void readData(double timeout, long tag);
-    void writeData(const QByteArray &data, double timeout, long tag);
+    void readData(long tag);
+    void writeData(const QByteArray &data, long tag);
 
 private:
-    struct Operation
+    struct Write
     {
         long tag = 0;
-        double timeout = 0;
-        qint64 remaining = 0; // writes only
+        qint64 remaining = 0;
     };
 
     bool isStarted() const;
     void serviceReads();
     void bytesWritten(qint64 count);
-    void restartTimer(QTimer &timer, const QQueue<Operation> &operations);
-    void failWith(ErrorCode code, const QString &description);
     void stateChanged(QAbstractSocket::SocketState state);
     void finishDisconnect();
 
     Callbacks m_callbacks;
     std::unique_ptr<QTcpSocket> m_socket;
-    QQueue<Operation> m_reads;
-    QQueue<Operation> m_writes;
-    QTimer m_readTimer;
-    QTimer m_writeTimer;
+    QQueue<long> m_reads;
+    QQueue<Write> m_writes;
     std::optional<Error> m_error;
     bool m_closedLocally = false;
     bool m_closing = false;

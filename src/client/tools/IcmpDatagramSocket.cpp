@@ -81,6 +81,16 @@ int IcmpDatagramSocket::bindEchoIdentifier(std::uint16_t identifier)
     return 0;
 }
 
+int IcmpDatagramSocket::bindFreeEchoIdentifier(std::uint16_t first,
+                                               const std::function<std::uint16_t()> &another,
+                                               int attempts)
+{
+    int error = bindEchoIdentifier(first);
+    for (int attempt = 1; error == EADDRINUSE && attempt < attempts; ++attempt)
+        error = bindEchoIdentifier(another());
+    return error;
+}
+
 std::optional<std::uint16_t> IcmpDatagramSocket::boundEchoIdentifier() const
 {
     sockaddr_storage address{};

@@ -19,6 +19,7 @@
 #include <sys/socket.h>
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 
 class IcmpDatagramSocket
@@ -41,6 +42,11 @@ public:
     // Binds the socket so that requests go out with this identifier (0: one the kernel chooses).
     // Returns 0 or the errno of the failure.
     int bindEchoIdentifier(std::uint16_t identifier);
+    // Binds `first`, or while the identifier tried is held by another echo socket (EADDRINUSE)
+    // the next that `another` gives, trying at most `attempts` identifiers in all. Returns 0 or
+    // the errno of the failure that ended the trying: any other failure ends it at once.
+    int bindFreeEchoIdentifier(std::uint16_t first, const std::function<std::uint16_t()> &another,
+                               int attempts);
     // The identifier the kernel puts into requests, once bound.
     std::optional<std::uint16_t> boundEchoIdentifier() const;
 

@@ -42,6 +42,8 @@ void JFPingServices::didStartWithAddress(SimplePing &, const QByteArray &)
 
     m_sendTimer = std::make_unique<QTimer>();
     m_sendTimer->setInterval(SendInterval);
+    // A coarse timer may fire up to 5 % early; requests go out no sooner than written.
+    m_sendTimer->setTimerType(Qt::PreciseTimer);
     // The timer holds its run until the run ends.
     QObject::connect(m_sendTimer.get(), &QTimer::timeout, m_sendTimer.get(),
                      [self = shared_from_this()] { self->sendPing(); });

@@ -24,22 +24,32 @@ constexpr int MillisecondsPerSecond = 1000;
 constexpr int MicrosecondsPerMillisecond = 1000;
 constexpr int SendTimeOffset = 8;
 constexpr int SendTimeMicrosecondsOffset = 16;
+// The process's own identifier, then, when another echo socket holds it, one the kernel chooses.
+constexpr int IdentifierAttempts = 2;
+constexpr std::uint16_t KernelChosenIdentifier = 0;
 
-// Lines carry Ping's own place, not this helper's.
-void logPing(const std::source_location &where, const char *ip, const char *what)
+// Lines name the function as Ping's lines are written, and carry Ping's own place, not this
+// helper's.
+void logPing(const QString &text, const std::source_location &where)
 {
-    Log::client(QStringLiteral("Ping,ip:%1,%2").arg(QString::fromLatin1(ip), QLatin1String(what)),
-                where);
+    Log::client(QStringLiteral("Ping,ip:") + text, "Ping", where);
 }
 
-// Binds the identifier that the request carries in host order. When another echo socket holds
-// it (a second Ping at the same moment), the kernel chooses one; returns the identifier bound.
+void logPing(const std::source_location &where, const char *ip, const char *what)
+{
+    logPing(QStringLiteral("%1,%2").arg(QString::fromLatin1(ip), QLatin1String(what)), where);
+}
+
+// Binds the identifier that the request carries in host order, or one the kernel chooses when
+// another echo socket holds it (a second Ping at the same moment); returns the identifier bound,
+// none when binding failed.
 std::optional<std::uint16_t> bindHostOrderIdentifier(IcmpDatagramSocket &socket,
                                                      std::uint16_t hostOrderIdentifier)
 {
     // The kernel writes the port big-endian; these are the bytes of the host-order value.
-    if (socket.bindEchoIdentifier(ntohs(hostOrderIdentifier)) == EADDRINUSE &&
-        socket.bindEchoIdentifier(0) != 0)
+    if (socket.bindFreeEchoIdentifier(
+            ntohs(hostOrderIdentifier), [] { return KernelChosenIdentifier; },
+            IdentifierAttempts) != 0)
         return std::nullopt;
     const std::optional<std::uint16_t> bound = socket.boundEchoIdentifier();
     if (!bound)
@@ -132,8 +142,9 @@ int Ping(const char *ip, int timeout)
         inet_ntop(AF_INET, &reinterpret_cast<const sockaddr_in &>(source).sin_addr, from,
                   sizeof from);
         if (std::strcmp(from, ip) != 0) {
-            Log::client(QStringLiteral("Ping,ip:%1,from ip error :%2")
-                            .arg(QString::fromLatin1(ip), QString::fromLatin1(from)));
+            logPing(QStringLiteral("%1,from ip error :%2")
+                        .arg(QString::fromLatin1(ip), QString::fromLatin1(from)),
+                    std::source_location::current());
             return 0;
         }
 
@@ -144,9 +155,10 @@ int Ping(const char *ip, int timeout)
                     sizeof replyIdentifier);
         if (type == IcmpEcho::EchoReplyIPv4 && replyIdentifier == *identifier)
             return 1;
-        Log::client(QStringLiteral("Ping,ip:%1,icmp->icmp_type:%2,icmp->icmp_id:%3")
-                        .arg(QString::fromLatin1(ip))
-                        .arg(type)
-                        .arg(replyIdentifier));
+        logPing(QStringLiteral("%1,icmp->icmp_type:%2,icmp->icmp_id:%3")
+                    .arg(QString::fromLatin1(ip))
+                    .arg(type)
+                    .arg(replyIdentifier),
+                std::source_location::current());
     }
 }

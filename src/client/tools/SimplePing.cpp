@@ -71,17 +71,21 @@ bool isAllowed(sa_family_t family, int addressStyle)
     return false;
 }
 
-std::uint16_t drawIdentifier()
+std::uint16_t randomIdentifier()
 {
-    // 0 would let the kernel choose the identifier at bind time.
     return std::uint16_t(QRandomGenerator::global()->bounded(1u, 0x10000u));
 }
 
 } // namespace
 
 SimplePing::SimplePing(const QString &hostName)
+    : SimplePing(hostName, randomIdentifier)
+{}
+
+SimplePing::SimplePing(const QString &hostName, IdentifierSource drawIdentifier)
     : m_hostName(hostName)
-    , m_identifier(drawIdentifier())
+    , m_drawIdentifier(std::move(drawIdentifier))
+    , m_identifier(m_drawIdentifier())
 {
     if (hostName.isEmpty())
         AssertionHandler::handleFailure("SimplePing needs a host name");
@@ -167,7 +171,9 @@ void SimplePing::startWithHostAddress()
         didFailWithError(posixError(socket->openError()));
         return;
     }
-    if (const int bindError = socket->bindEchoIdentifier(m_identifier)) {
+    const int bindError = socket->bindFreeEchoIdentifier(
+        m_identifier, [this] { return m_identifier = m_drawIdentifier(); }, IdentifierAttempts);
+    if (bindError != 0) {
         didFailWithError(posixError(bindError));
         return;
     }

@@ -19,6 +19,7 @@
 #include <sys/socket.h>
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 
 class IcmpDatagramSocket;
@@ -44,10 +45,17 @@ enum SimplePingAddressStyle : int {
 class SimplePing
 {
 public:
-    static constexpr int DefaultPayloadLength = 56;
+    // Gives an echo identifier, never 0 (0 would let the kernel choose one at bind time).
+    using IdentifierSource = std::function<std::uint16_t()>;
 
-    // The host text must be given (non-empty).
+    static constexpr int DefaultPayloadLength = 56;
+    // Identifiers tried at the socket's opening while each is held by another echo socket.
+    static constexpr int IdentifierAttempts = 5;
+
+    // The host text must be given (non-empty). The identifier is drawn at random, or from the
+    // given source, at creation and again whenever the one drawn is held by another socket.
     explicit SimplePing(const QString &hostName);
+    SimplePing(const QString &hostName, IdentifierSource drawIdentifier);
     ~SimplePing();
     SimplePing(const SimplePing &) = delete;
     SimplePing &operator=(const SimplePing &) = delete;
@@ -65,7 +73,8 @@ public:
     // The family of hostAddress, AF_UNSPEC while it holds no address.
     sa_family_t hostAddressFamily() const;
 
-    // Never 0, so that the socket can be bound to it.
+    // Never 0, so that the socket can be bound to it. Another is drawn when the socket opens while
+    // another echo socket holds it.
     std::uint16_t identifier() const { return m_identifier; }
     std::uint16_t nextSequenceNumber() const { return m_nextSequenceNumber; }
     bool nextSequenceNumberHasWrapped() const { return m_nextSequenceNumberHasWrapped; }
@@ -95,6 +104,7 @@ private:
 
     QString m_hostName;
     std::weak_ptr<SimplePingDelegate> m_delegate;
+    IdentifierSource m_drawIdentifier;
     int m_addressStyle = SimplePingAddressStyleAny;
     QByteArray m_hostAddress;
     std::uint16_t m_identifier;

@@ -8,6 +8,7 @@
 #include <spdlog/spdlog.h>
 
 #include <chrono>
+#include <cstdint>
 #include <mutex>
 
 namespace {
@@ -31,13 +32,23 @@ std::shared_ptr<spdlog::logger> fallbackLogger()
 }
 
 void write(spdlog::level::level_enum level, const QString &message,
-           const std::source_location &where)
+           const std::source_location &where, const char *function)
 {
     const std::shared_ptr<spdlog::logger> target = Log::logger();
     const QByteArray text = message.toUtf8();
-    target->log(spdlog::source_loc{where.file_name(), static_cast<int>(where.line()),
-                                   where.function_name()},
+    target->log(spdlog::source_loc{where.file_name(), static_cast<int>(where.line()), function},
                 level, spdlog::string_view_t(text.constData(), size_t(text.size())));
+}
+
+void write(spdlog::level::level_enum level, const QString &message,
+           const std::source_location &where)
+{
+    write(level, message, where, where.function_name());
+}
+
+QString clientPrefixFor(const QString &function, std::uint_least32_t line)
+{
+    return QStringLiteral("f: %1, l: %2,\n").arg(function).arg(line);
 }
 
 } // namespace
@@ -55,14 +66,18 @@ QString Log::functionName(const char *compilerName)
 
 QString Log::clientPrefix(const std::source_location &where)
 {
-    return QStringLiteral("f: %1, l: %2,\n")
-        .arg(functionName(where.function_name()))
-        .arg(where.line());
+    return clientPrefixFor(functionName(where.function_name()), where.line());
 }
 
 void Log::client(const QString &message, std::source_location where)
 {
     write(spdlog::level::debug, clientPrefix(where) + message, where);
+}
+
+void Log::client(const QString &message, const char *function, std::source_location where)
+{
+    write(spdlog::level::debug,
+          clientPrefixFor(QString::fromUtf8(function), where.line()) + message, where, function);
 }
 
 void Log::warning(const QString &message, std::source_location where)

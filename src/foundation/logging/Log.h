@@ -25,6 +25,11 @@ class Log
 public:
     static void client(const QString &message,
                        std::source_location where = std::source_location::current());
+    // A client statement whose function is named as given (a plain function's own name, as its
+    // lines are written) instead of by the compiler's signature. The name must stay valid for
+    // the program's life (a literal): the statement is written later, on the logging thread.
+    static void client(const QString &message, const char *function,
+                       std::source_location where = std::source_location::current());
 
     static void warning(const QString &message,
                         std::source_location where = std::source_location::current());

@@ -163,6 +163,26 @@ TEST_F(JFPingEcho, RunReportsItsEventsInOrder)
     EXPECT_EQ(items.size(), reported) << "nothing after the end";
 }
 
+TEST_F(JFPingEcho, RequestsGoOutNoSoonerThanTheirInterval)
+{
+    constexpr int Requests = 4;
+    QList<std::chrono::steady_clock::time_point> sent;
+    bool finished = false;
+    auto run = JFPingServices::start(
+        QStringLiteral("127.0.0.1"), Requests,
+        [&](const JFPingItem &item) { finished = item.status == JFPingStatus::didFinished; },
+        [&](const QString &line) {
+            if (line.endsWith(QLatin1String(" send packet success")))
+                sent.append(std::chrono::steady_clock::now());
+        });
+    ASSERT_TRUE(TestSupport::waitUntil([&] { return finished; }, 10s));
+
+    // Request k goes out k intervals after the first at the earliest, however late a firing was.
+    ASSERT_EQ(sent.size(), Requests);
+    for (int k = 1; k < Requests; ++k)
+        EXPECT_GE(sent[k] - sent.first(), k * JFPingServices::SendInterval) << k;
+}
+
 TEST_F(JFPingEcho, RunWithNoRequestsFinishesAsSoonAsTheEngineIsReady)
 {
     QList<JFPingItem> items;

@@ -4,7 +4,10 @@
 #include "client/tools/Ping.h"
 #include "client/tools/PingTester.h"
 
+#include "support/LogCapture.h"
+
 #include <QElapsedTimer>
+#include <QRegularExpression>
 
 #include <gtest/gtest.h>
 
@@ -84,6 +87,31 @@ TEST_F(PingEcho, NegativeTimeoutFailsWithoutWaiting)
     clock.start();
     EXPECT_EQ(Ping("127.0.0.1", -1), 0);
     EXPECT_LT(clock.elapsed(), TimeoutMs);
+}
+
+TEST_F(PingEcho, LinesNameTheFunctionPing)
+{
+    struct Case
+    {
+        const char *address;
+        int timeout;
+        const char *line;
+    };
+    const Case cases[] = {
+        {"127.000.000.001", TimeoutMs, "Ping,ip:127.000.000.001,from ip error :127.0.0.1"},
+        {"127.0.0.1", -1, "Ping,ip:127.0.0.1,setsockopt error"},
+    };
+    const QRegularExpression prefix(QStringLiteral("^f: Ping, l: \\d+,\n"));
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.address);
+        LogCapture log;
+        EXPECT_EQ(Ping(c.address, c.timeout), 0);
+        Log::flush();
+        const QStringList lines = log.lines();
+        ASSERT_EQ(lines.size(), 1) << lines.join('\n').toStdString();
+        EXPECT_TRUE(prefix.match(lines.first()).hasMatch()) << lines.first().toStdString();
+        EXPECT_TRUE(lines.first().endsWith(QLatin1String(c.line))) << lines.first().toStdString();
+    }
 }
 
 TEST_F(PingEcho, TesterTimesTheWholeExchange)

@@ -1,3 +1,4 @@
+#include "EchoIdentifiers.h"
 #include "PingGroupRange.h"
 #include "RecordingPingDelegate.h"
 
@@ -9,6 +10,8 @@
 #include <gtest/gtest.h>
 
 #include <netinet/in.h>
+
+#include <cerrno>
 
 #include <memory>
 
@@ -203,6 +206,51 @@ TEST_F(SimplePingEcho, StartAfterStopResolvesAgainAndKeepsCounting)
     ASSERT_TRUE(waitFor(QStringLiteral("reply"), 2));
     EXPECT_EQ(delegate->reports.last().sequenceNumber, 1);
     EXPECT_EQ(pinger->identifier(), identifier);
+}
+
+TEST_F(SimplePingEcho, IdentifierHeldByAnotherSocketIsDrawnAgain)
+{
+    const HeldEchoIdentifier held;
+    ASSERT_NE(held.value(), 0);
+    const std::uint16_t other = freeEchoIdentifier();
+    ASSERT_NE(other, 0);
+    int draws = 0;
+    auto pinger = std::make_unique<SimplePing>(QStringLiteral("127.0.0.1"),
+                                               [&] { return ++draws == 1 ? held.value() : other; });
+    pinger->setDelegate(delegate);
+    ASSERT_EQ(pinger->identifier(), held.value());
+
+    pinger->start();
+    ASSERT_TRUE(TestSupport::waitUntil([&] { return !delegate->reports.isEmpty(); }, 5s));
+    ASSERT_EQ(delegate->reports.first().kind, QStringLiteral("start"))
+        << delegate->reports.first().error->description.toStdString();
+    EXPECT_EQ(pinger->identifier(), other);
+    EXPECT_EQ(draws, 2);
+
+    // Replies carry the identifier drawn again, and match it.
+    pinger->sendPingWithData();
+    ASSERT_TRUE(waitFor(QStringLiteral("reply")));
+    EXPECT_EQ(bigEndianAt(delegate->first(QStringLiteral("reply"))->packet, 4), other);
+}
+
+TEST_F(SimplePingEcho, IdentifierHeldAtEveryDrawFailsTheEngine)
+{
+    const HeldEchoIdentifier held;
+    ASSERT_NE(held.value(), 0);
+    int draws = 0;
+    auto pinger = std::make_unique<SimplePing>(QStringLiteral("127.0.0.1"), [&] {
+        ++draws;
+        return held.value();
+    });
+    pinger->setDelegate(delegate);
+
+    pinger->start();
+    ASSERT_TRUE(waitFor(QStringLiteral("fail")));
+    const auto *failure = delegate->first(QStringLiteral("fail"));
+    EXPECT_EQ(failure->error->domain, SimplePingError::PosixDomain);
+    EXPECT_EQ(failure->error->code, EADDRINUSE);
+    EXPECT_EQ(draws, SimplePing::IdentifierAttempts);
+    EXPECT_EQ(delegate->count(QStringLiteral("start")), 0);
 }
 
 TEST_F(SimplePingEcho, DelegateMayDestroyTheEngineInsideAReplyReport)

@@ -83,14 +83,37 @@ TEST(PushStreamAssembler, SeveralPacketsInOneReadAreDeliveredInOrder)
     EXPECT_EQ(contents(packets + rest), QStringList({"first", "second", QString(), "third"}));
 }
 
-TEST(PushStreamAssembler, PacketsWithoutTerminatorFollowEachOtherDirectly)
+TEST(PushStreamAssembler, LastCountedByteIsTakenWhateverItsValue)
+{
+    // Body size 4 over "abc" and a last counted byte that is not the usual zero, then the QR
+    // result: the result is framed after that byte, however the reads cut the stream.
+    const QByteArray result = serverPacket(4525, "CODE;{\"code\":\"alice\"}");
+    for (const char lastCountedByte : {'x', '\x01', '\xff'}) {
+        const QByteArray stream = headerWithBodySize(4) + "abc" + lastCountedByte + result;
+        for (qsizetype cut = 0; cut < stream.size(); ++cut) {
+            SCOPED_TRACE(testing::Message() << int(lastCountedByte) << " cut at " << cut);
+            PushStreamAssembler assembler;
+            QList<QByteArray> packets = assembler.append(stream.left(cut));
+            packets += assembler.append(stream.mid(cut));
+
+            ASSERT_EQ(packets.size(), 2);
+            EXPECT_EQ(contents(packets), QStringList({"abc", "CODE;{\"code\":\"alice\"}"}));
+            EXPECT_EQ(NetPackModel::dataToModel(packets[1]).mainCmd, 4525u);
+            EXPECT_EQ(assembler.pendingSize(), 0);
+        }
+    }
+}
+
+TEST(PushStreamAssembler, PacketIsDeliveredBeforeItsLastCountedByteArrives)
 {
     PushStreamAssembler assembler;
-    // Body size 4 over "abc" and then at once the next header: no zero byte in between.
     const QByteArray first = headerWithBodySize(4) + "abc";
-    const QByteArray second = serverPacket(4525, "next");
 
-    EXPECT_EQ(contents(assembler.append(first + second)), QStringList({"abc", "next"}));
+    // All that the decoder reads is there: the packet goes out without waiting for the rest.
+    EXPECT_EQ(contents(assembler.append(first)), QStringList{"abc"});
+    EXPECT_EQ(assembler.pendingSize(), 0);
+    // The byte still due is the first of the next read, and is taken as the packet's.
+    EXPECT_EQ(contents(assembler.append("?" + serverPacket(4525, "next"))), QStringList{"next"});
 }
 
 TEST(PushStreamAssembler, OversizedBodySizeDropsTheBufferWithALogLine)

@@ -152,39 +152,69 @@ TEST_F(PushChannel, PacketsCutOrJoinedByTheServerArriveWhole)
     }
 }
 
-TEST_F(PushChannel, OversizedBodySizeIsDroppedAndTheChannelGoesOn)
+// A client subscribed over a bare server, whose end of the connection the test writes raw
+// bytes to.
+class PushChannelRawPeer : public PushChannel
+{
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(m_raw.listen(QHostAddress::LocalHost, 0));
+        QObject::connect(&m_raw, &QTcpServer::newConnection, &m_raw,
+                         [this] { m_peer = m_raw.nextPendingConnection(); });
+        m_client.setDelegate(&m_delegate);
+        m_client.connectWithHost(QStringLiteral("127.0.0.1"), m_raw.serverPort());
+        ASSERT_TRUE(
+            TestSupport::waitUntil([this] { return m_peer && m_peer->bytesAvailable() == 70; }));
+        TestSupport::spin(50ms); // the subscribe write's read is armed
+    }
+
+    QTcpServer m_raw;
+    QTcpSocket *m_peer = nullptr;
+    RecordingPushDelegate m_delegate;
+    TRSocketManager m_client{QString::fromLatin1(kTimeText)};
+};
+
+TEST_F(PushChannelRawPeer, OversizedBodySizeIsDroppedAndTheChannelGoesOn)
 {
     LogCapture log;
-    QTcpServer raw;
-    ASSERT_TRUE(raw.listen(QHostAddress::LocalHost, 0));
-    QTcpSocket *peer = nullptr;
-    QObject::connect(&raw, &QTcpServer::newConnection, &raw,
-                     [&] { peer = raw.nextPendingConnection(); });
-    RecordingPushDelegate delegate;
-    TRSocketManager client(QString::fromLatin1(kTimeText));
-    client.setDelegate(&delegate);
-    client.connectWithHost(QStringLiteral("127.0.0.1"), raw.serverPort());
-    ASSERT_TRUE(TestSupport::waitUntil([&] { return peer && peer->bytesAvailable() == 70; }));
-    TestSupport::spin(50ms);
 
     // A header announcing 16 MiB, then a flood that never frames a packet (every would-be header
     // announces a body above the limit too).
     QByteArray broken(PushServer::kHeaderSize, '\0');
     qToLittleEndian<quint32>(16u << 20, broken.data());
     qToLittleEndian<quint32>(4525, broken.data() + 4);
-    peer->write(broken + QByteArray(2 << 20, '\xff'));
-    ASSERT_TRUE(TestSupport::waitUntil([&] { return peer->bytesToWrite() == 0; }));
+    m_peer->write(broken + QByteArray(2 << 20, '\xff'));
+    ASSERT_TRUE(TestSupport::waitUntil([&] { return m_peer->bytesToWrite() == 0; }));
     TestSupport::spin(kQuietPeriod);
     // Whatever short tail of the flood is still kept goes with one more would-be header.
-    peer->write(QByteArray(PushServer::kHeaderSize, '\xff'));
+    m_peer->write(QByteArray(PushServer::kHeaderSize, '\xff'));
     TestSupport::spin(kQuietPeriod);
-    peer->write(PushServer::frame({4525, 0, QStringLiteral("after the flood")}));
+    m_peer->write(PushServer::frame({4525, 0, QStringLiteral("after the flood")}));
 
-    ASSERT_TRUE(waitForPackets(delegate, 1));
-    EXPECT_EQ(delegate.packets.size(), 1);
-    EXPECT_EQ(delegate.packets.first().content, QStringLiteral("after the flood"));
+    ASSERT_TRUE(waitForPackets(m_delegate, 1));
+    EXPECT_EQ(m_delegate.packets.size(), 1);
+    EXPECT_EQ(m_delegate.packets.first().content, QStringLiteral("after the flood"));
     EXPECT_GE(log.count("push packet body size 16777216 above 65536"), 1);
-    EXPECT_TRUE(client.isConnected());
+    EXPECT_TRUE(m_client.isConnected());
+}
+
+TEST_F(PushChannelRawPeer, ResultAfterAPacketWithAnOddLastCountedByteArrivesOnce)
+{
+    // Body size 4 counts "abc" and a last byte that is not zero; the QR result follows in the
+    // same write.
+    QByteArray odd(PushServer::kHeaderSize, '\0');
+    qToLittleEndian<quint32>(4, odd.data());
+    qToLittleEndian<quint32>(1, odd.data() + 4);
+    const QString result = QStringLiteral("CODE;{\"code\":\"alice\"}");
+    m_peer->write(odd + "abc!" + PushServer::frame({4525, 0, result}));
+
+    ASSERT_TRUE(waitForPackets(m_delegate, 2));
+    TestSupport::spin(kQuietPeriod);
+    ASSERT_EQ(m_delegate.packets.size(), 2);
+    EXPECT_EQ(m_delegate.packets[0].content, QStringLiteral("abc"));
+    EXPECT_EQ(m_delegate.packets[1].mainCmd, 4525u);
+    EXPECT_EQ(m_delegate.packets[1].content, result);
 }
 
 TEST_F(PushChannel, ClosedConnectionStaysClosed)
