@@ -10,6 +10,7 @@
 
 #include "monitor/HandlerService.h"
 #include "monitor/MonitorFileManager.h"
+#include "monitor/db/BusyDatabaseWait.h"
 #include "monitor/db/DBBusiness.h"
 #include "support/TestSupport.h"
 
@@ -150,29 +151,67 @@ TEST_F(MonitorFaultTest, BriefLockByAnotherWriterOnlyDelaysTheHandOff)
     EXPECT_TRUE(m_exits.isEmpty());
 }
 
-TEST_F(MonitorFaultTest, LockHeldPastTheBusyWaitDropsTheJobAndTheMonitorGoesOn)
+TEST_F(MonitorFaultTest, LockHeldPastTheBusyWaitDelaysTheJobUntilTheLockEnds)
 {
+    // The row lacks its page counts, so the hand-off also writes to the locked table.
     ASSERT_NO_FATAL_FAILURE(insertRow(32));
     ASSERT_NO_FATAL_FAILURE(lockDatabase(DataBaseHelper::kBusyTimeout * 2));
     ASSERT_NO_FATAL_FAILURE(print(32, false));
 
     ASSERT_TRUE(waitForHandOffs(1));
-    const QStringList messages = m_log.messages();
-    const qsizetype missing = messages.indexOf("warning: can't find job id from db");
-    ASSERT_GE(missing, 0) << messages.join('\n').toStdString();
-    EXPECT_EQ(messages.value(missing + 1), "warning: api parame string is nil");
-    EXPECT_TRUE(m_registry.opened().isEmpty());
-    // As the hand-off's rules have it: the spool file is gone, its copy stays.
+    EXPECT_TRUE(openedJob(32)) << m_log.messages().join('\n').toStdString();
+    EXPECT_TRUE(m_log.messages().indexOf(QRegularExpression(
+                    QStringLiteral("^warning: the job database is busy, waiting to read the row "
+                                   "of job 32 .*"))) >= 0);
+    EXPECT_FALSE(m_log.contains("warning: can't find job id from db"));
     EXPECT_FALSE(QFile::exists(spoolPdf(32)));
     EXPECT_EQ(copies().size(), 1);
+    const std::optional<DBJob> row = DBBusiness::getJobWithJobId("32", *m_database);
+    ASSERT_TRUE(row);
+    EXPECT_EQ(row->pages, "3");
+    EXPECT_EQ(row->totalPages, "6");
 
-    // Once the writer is done, the next print goes through.
-    ASSERT_TRUE(m_locker.waitForFinished(10000));
     ASSERT_NO_FATAL_FAILURE(print(33));
     ASSERT_TRUE(waitForHandOffs(2));
     EXPECT_TRUE(openedJob(33));
-    EXPECT_EQ(m_registry.opened().size(), 1);
+    EXPECT_EQ(m_registry.opened().size(), 2);
     EXPECT_TRUE(m_exits.isEmpty());
+}
+
+TEST_F(MonitorFaultTest, BusyWaitOutlastsALockOnEveryOperationOfTheHandOff)
+{
+    ASSERT_NO_FATAL_FAILURE(insertRow(34));
+    DBJob counted = *DBBusiness::getJobWithJobId("34", *m_database);
+    counted.pages = QStringLiteral("3");
+    struct Case
+    {
+        const char *name;
+        std::function<Error()> operation; // the error, or a null domain on success
+    };
+    const QList<Case> cases = {
+        {"row read",
+         [&] {
+             const auto row = BusyDatabaseWait::run(QStringLiteral("read"), [&] {
+                 return DBBusiness::readJobWithJobId(QStringLiteral("34"), *m_database);
+             });
+             return row ? Error{} : row.error();
+         }},
+        {"page count write-back",
+         [&] {
+             const auto written = BusyDatabaseWait::run(QStringLiteral("write"), [&] {
+                 return DBBusiness::writeUpdates({counted}, *m_database);
+             });
+             return written ? Error{} : written.error();
+         }},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        ASSERT_NO_FATAL_FAILURE(lockDatabase(DataBaseHelper::kBusyTimeout * 2));
+        const Error failure = c.operation();
+        EXPECT_TRUE(failure.domain.isNull()) << failure.description.toStdString();
+        ASSERT_TRUE(m_locker.waitForFinished(10000));
+    }
+    EXPECT_EQ(DBBusiness::getJobWithJobId("34", *m_database)->pages, "3");
 }
 
 TEST_F(MonitorFaultTest, SpoolPdfDeletedBeforeTheCopyIsDroppedAndTheMonitorGoesOn)

@@ -22,6 +22,8 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
+
 namespace {
 
 const QString kUuidPdfName = "^[0-9A-F]{8}-[0-9A-F]{4}-[0-9A-F]{4}-[0-9A-F]{4}-[0-9A-F]{12}\\.pdf$";
@@ -204,18 +206,33 @@ TEST_F(HandOff, UrlCarriesTheEscapedObject)
     EXPECT_TRUE(log.contains("info: bundleId : com.dalvemor.vqm.client"));
 }
 
-TEST_F(HandOff, JobWithoutRowIsNotHandedOff)
+TEST_F(HandOff, JobWhoseRowIsMissingOrUnreadableKeepsItsSpoolPdf)
 {
-    PdfFixture::write(spoolPdf("13"), 1);
-    service->senderMessageWithJobId("13");
+    struct Case
+    {
+        const char *name;
+        std::function<void(DataBaseHelper &)> breakTable;
+        QString warning; // a regular expression
+    };
+    const QList<Case> cases = {
+        {"no row", [](DataBaseHelper &) {}, "^warning: can't find job id from db$"},
+        {"no table", [](DataBaseHelper &helper) { ASSERT_TRUE(DBBusiness::dropDatabase(helper)); },
+         "^warning: can't read job id 13 from db: .*no such table: t_job"},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        c.breakTable(*database);
+        PdfFixture::write(spoolPdf("13"), 1);
+        service->senderMessageWithJobId("13");
 
-    const QStringList messages = log.messages();
-    const qsizetype missing = messages.indexOf("warning: can't find job id from db");
-    ASSERT_GE(missing, 0);
-    EXPECT_EQ(messages.indexOf("warning: api parame string is nil"), missing + 1);
-    EXPECT_TRUE(registry.opened().isEmpty());
-    EXPECT_EQ(copiedFiles().size(), 1);
-    EXPECT_FALSE(QFile::exists(spoolPdf("13")));
+        const QStringList messages = log.messages();
+        const qsizetype failed = messages.lastIndexOf(QRegularExpression(c.warning));
+        ASSERT_GE(failed, 0) << messages.join('\n').toStdString();
+        EXPECT_EQ(messages.value(failed + 1), "warning: api parame string is nil");
+        EXPECT_TRUE(registry.opened().isEmpty());
+        EXPECT_TRUE(copiedFiles().isEmpty());
+        EXPECT_TRUE(QFile::exists(spoolPdf("13")));
+    }
 }
 
 TEST_F(HandOff, NonNumericIdFindsNoRow)
