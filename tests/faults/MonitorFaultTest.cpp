@@ -1,8 +1,8 @@
 // The running monitor (spool watcher, completeness wait and hand-off on real files and a real job
 // table) when what it depends on fails: the job database locked by another writer during the
-// hand-off, a spool PDF deleted between its completeness check and the copy. The monitor goes on
-// with the next job each time, keeps or drops the job exactly as the hand-off's rules say, opens
-// no URL for a job it could not hand off, and logs what happened.
+// hand-off, a spool PDF deleted or swapped for a FIFO between its completeness check and the copy.
+// The monitor goes on with the next job each time, keeps or drops the job exactly as the hand-off's
+// rules say, opens no URL for a job it could not hand off, and logs what happened.
 
 #include "LogCapture.h"
 #include "PdfFixture.h"
@@ -23,6 +23,10 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 using namespace std::chrono_literals;
 
@@ -238,6 +242,35 @@ TEST_F(MonitorFaultTest, SpoolPdfDeletedBeforeTheCopyIsDroppedAndTheMonitorGoesO
     EXPECT_TRUE(openedJob(42));
     EXPECT_EQ(m_registry.opened().size(), 1);
     EXPECT_TRUE(m_exits.isEmpty());
+}
+
+TEST_F(MonitorFaultTest, FifoSwappedInAfterTheCompletenessCheckBlocksNoThread)
+{
+    const QByteArray fifo = QFile::encodeName(spoolPdf(43));
+    m_beforeHandOff = [&](const QString &jobId) {
+        if (jobId == QLatin1String("43")) {
+            ASSERT_TRUE(QFile::remove(spoolPdf(43)) && ::mkfifo(fifo.constData(), 0666) == 0);
+        }
+    };
+    ASSERT_NO_FATAL_FAILURE(print(43));
+
+    const bool ended = waitForHandOffs(1);
+    if (!ended) {
+        // Let a reader stuck on the FIFO go, so that the test can end.
+        const int writer = ::open(fifo.constData(), O_WRONLY | O_NONBLOCK);
+        if (writer >= 0)
+            ::close(writer);
+    }
+    ASSERT_TRUE(ended);
+    EXPECT_TRUE(m_log.messages().indexOf(QRegularExpression(
+                    QStringLiteral("^warning: can't copy file to .*\\.pdf $"))) >= 0);
+    EXPECT_TRUE(m_registry.opened().isEmpty());
+    EXPECT_TRUE(copies().isEmpty());
+
+    ASSERT_NO_FATAL_FAILURE(print(44));
+    ASSERT_TRUE(waitForHandOffs(2));
+    EXPECT_TRUE(openedJob(44));
+    EXPECT_EQ(m_registry.opened().size(), 1);
 }
 
 } // namespace
