@@ -9,6 +9,7 @@
 #include "foundation/TextHelpers/Base64.h"
 #include "monitor/PMShell.h"
 #include "monitor/db/DBBusiness.h"
+#include "support/OtherUser.h"
 #include "support/TestSupport.h"
 
 #include <QDir>
@@ -23,6 +24,8 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+
+#include <sys/stat.h>
 
 namespace {
 
@@ -259,6 +262,24 @@ TEST_F(HandOff, SpoolFileGoneBeforeTheCopy)
     EXPECT_TRUE(registry.opened().isEmpty());
     // Nothing reached the table.
     EXPECT_TRUE(DBBusiness::getJobWithJobId("12", *database)->pages.isNull());
+}
+
+TEST_F(HandOff, CopyFolderPlantedAsALinkByAnotherUserIsNotUsed)
+{
+    const QString elsewhere = root.filePath("elsewhere");
+    ASSERT_TRUE(QDir().mkpath(elsewhere));
+    ASSERT_EQ(::chmod(QFile::encodeName(elsewhere).constData(), 0700), 0);
+    ASSERT_TRUE(OtherUser::shareFolder(root.path(), root.path()));
+    ASSERT_TRUE(OtherUser::plantLink(elsewhere, copies));
+    insert(Row{});
+    PdfFixture::write(spoolPdf("12"), 1);
+    service->senderMessageWithJobId("12");
+
+    EXPECT_TRUE(log.contains("warning: api parame string is nil"));
+    EXPECT_TRUE(QDir(elsewhere).isEmpty());
+    EXPECT_EQ(fileModeOf(elsewhere), 0700u);
+    EXPECT_TRUE(QFile::exists(spoolPdf("12")));
+    EXPECT_TRUE(registry.opened().isEmpty());
 }
 
 TEST_F(HandOff, CopyFolderThatIsALinkFailsTheCopy)
