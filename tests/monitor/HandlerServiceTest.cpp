@@ -9,6 +9,7 @@
 #include "foundation/TextHelpers/Base64.h"
 #include "monitor/PMShell.h"
 #include "monitor/db/DBBusiness.h"
+#include "monitor/platform/PdfDocument.h"
 #include "support/OtherUser.h"
 #include "support/TestSupport.h"
 
@@ -262,6 +263,19 @@ TEST_F(HandOff, SpoolFileGoneBeforeTheCopy)
     EXPECT_TRUE(registry.opened().isEmpty());
     // Nothing reached the table.
     EXPECT_TRUE(DBBusiness::getJobWithJobId("12", *database)->pages.isNull());
+}
+
+TEST(PdfPageCount, OnlyARegularFileIsCounted)
+{
+    QTemporaryDir folder;
+    ASSERT_TRUE(folder.isValid());
+    PdfFixture::write(folder.filePath("three.pdf"), 3);
+    ASSERT_TRUE(QFile::link(folder.filePath("three.pdf"), folder.filePath("link.pdf")));
+    ASSERT_EQ(::mkfifo(QFile::encodeName(folder.filePath("fifo.pdf")).constData(), 0666), 0);
+    const QList<std::pair<const char *, long>> cases = {
+        {"three.pdf", 3}, {"link.pdf", 0}, {"fifo.pdf", 0}, {"missing.pdf", 0}};
+    for (const auto &[name, pages] : cases)
+        EXPECT_EQ(PdfDocument::numberOfPages(folder.filePath(name)), pages) << name;
 }
 
 TEST_F(HandOff, CopyFolderPlantedAsALinkByAnotherUserIsNotUsed)
