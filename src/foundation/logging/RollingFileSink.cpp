@@ -190,7 +190,8 @@ std::optional<QString> RollingFileSink::createFreeFile(const QString &proposed)
         Result<FileDescriptor> file =
             SharedFolderFiles::createFile(m_folderFd.get(), candidate, kFileMode);
         if (file) {
-            useFile(std::move(file.value()), candidate, now());
+            if (!useFile(std::move(file.value()), candidate, now()))
+                return std::nullopt;
             return candidate;
         }
         if (file.error().code != EEXIST) {

@@ -83,7 +83,8 @@ void SpoolFolderWatcher::readEvents()
         }
     }
     if (lost) {
-        stop();
+        // Not destroyed here: this runs inside the notifier's own signal.
+        m_notifier->setEnabled(false);
         Q_EMIT watchLost();
         return;
     }
