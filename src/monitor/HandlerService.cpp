@@ -2,6 +2,7 @@
 
 #include "MonitorDefaults.h"
 #include "PRTools.h"
+#include "db/BusyDatabaseWait.h"
 #include "db/DBBusiness.h"
 #include "foundation/HandoffUrl.h"
 #include "foundation/TextHelpers/Base64.h"
@@ -104,24 +105,34 @@ void HandlerService::senderMessageWithJobId(const QString &jobId)
 
 QString HandlerService::getParametersStringFromJobId(const QString &jobId)
 {
+    // The row is read before anything is copied or deleted: a job whose row cannot be read yet
+    // keeps its spool PDF and leaves no copy behind.
+    const Result<std::optional<DBJob>> row =
+        BusyDatabaseWait::run(QStringLiteral("read the row of job %1").arg(jobId),
+                              [&] { return DBBusiness::readJobWithJobId(jobId, database()); });
+    if (!row) {
+        Log::warning(
+            QStringLiteral("can't read job id %1 from db: %2").arg(jobId, row.error().description));
+        return {};
+    }
+    if (!row.value()) {
+        Log::warning(QStringLiteral("can't find job id from db"));
+        return {};
+    }
+    DBJob job = *row.value();
+
     const QString source = QStringLiteral("%1/%2.pdf").arg(m_spoolFolder, jobId);
     const QString destination = QStringLiteral("%1/%2.pdf").arg(m_copyFolder, stringWithUUID());
-    if (!PRTools::copyItemAtPath(source, destination, false)) {
+    if (!PRTools::copyItemAtPath(source, destination, false, PRTools::kSharedMode)) {
         Log::warning(QStringLiteral("can't copy file to %1 ").arg(destination));
         return {};
     }
     PRTools::removeFileAtPath(source);
     PRTools::setSharedMode(m_copyFolder);
-    PRTools::setSharedMode(destination);
 
-    std::optional<DBJob> job = DBBusiness::getJobWithJobId(jobId, database());
-    if (!job) {
-        Log::warning(QStringLiteral("can't find job id from db"));
-        return {};
-    }
-    if (job->pages.isNull() || job->totalPages.isNull())
-        fixUpPageCounts(*job, destination);
-    return dictionaryToJsonString(handoffObject(*job, destination));
+    if (job.pages.isNull() || job.totalPages.isNull())
+        fixUpPageCounts(job, destination);
+    return dictionaryToJsonString(handoffObject(job, destination));
 }
 
 void HandlerService::fixUpPageCounts(DBJob &job, const QString &copyPath)
@@ -132,8 +143,10 @@ void HandlerService::fixUpPageCounts(DBJob &job, const QString &copyPath)
     Log::debug(QStringLiteral("totalPages %1").arg(pages));
     job.pages = QString::number(pages);
     job.totalPages = QString::number(qint64(pages) * leadingInteger(job.copies));
-    // A failed write-back leaves the row as it was; the hand-off carries the counts anyway.
-    DBBusiness::updateJobs({job}, database());
+    // A busy database delays the write-back; any other failure leaves the row as it was, and the
+    // hand-off carries the counts anyway.
+    BusyDatabaseWait::run(QStringLiteral("write the page counts of job %1").arg(job.job_id),
+                          [&] { return DBBusiness::writeUpdates({job}, database()); });
 }
 
 QJsonObject HandlerService::handoffObject(const DBJob &job, const QString &copyPath)

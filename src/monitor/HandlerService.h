@@ -1,10 +1,11 @@
 #pragma once
 
-// Hands one complete spool PDF to the client: copies it into the copy folder under a new name,
-// deletes the spool file, completes the job row's page counts, builds the hand-off URL from the
-// row, makes sure the URL scheme has a handler and opens the URL. Keeps no state between jobs;
-// any thread, several jobs at once (the registry and the database helper take care of their own
-// locking).
+// Hands one complete spool PDF to the client: reads the job's row (waiting while the database is
+// busy), copies the PDF into the copy folder under a new name, deletes the spool file, completes
+// the row's page counts, builds the hand-off URL from the row, makes sure the URL scheme has a
+// handler and opens the URL. A job whose row is missing or cannot be read keeps its spool PDF and
+// gets no copy. Keeps no state between jobs; any thread, several jobs at once (the registry and
+// the database helper take care of their own locking); a busy database blocks the calling thread.
 
 #include "db/DataBaseHelper.h"
 
@@ -31,8 +32,8 @@ public:
 
     void senderMessageWithJobId(const QString &jobId);
 
-    // The compact JSON text of the job's hand-off object, or a null text when the PDF cannot be
-    // copied or the job has no row.
+    // The compact JSON text of the job's hand-off object, or a null text when the job has no
+    // row, its row cannot be read or the PDF cannot be copied.
     QString getParametersStringFromJobId(const QString &jobId);
 
     // Serialised JSON with every blank and line feed removed, values included.

@@ -1,6 +1,7 @@
 #include "MonitorFileManager.h"
 
 #include "PRTools.h"
+#include "foundation/SharedFolderFiles.h"
 #include "foundation/logging/Log.h"
 #include "platform/SpoolFolderWatcher.h"
 
@@ -8,7 +9,9 @@
 #include <QFile>
 #include <QStringDecoder>
 
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -50,15 +53,23 @@ void MonitorFileManager::monitorFile()
 {
     m_watcher = new SpoolFolderWatcher(this);
     if (!m_watcher->start(m_spoolFolder)) {
-        qInfo().noquote() << QStringLiteral("Unable to open the path = %1").arg(m_spoolFolder);
-        m_exitProcess(kUnwatchableFolderStatus);
+        endUnwatched();
         return;
     }
     connect(m_watcher, &SpoolFolderWatcher::folderChanged, this,
             &MonitorFileManager::handleFolderEvent);
     connect(m_watcher, &SpoolFolderWatcher::fileClosedAfterWrite, this,
             &MonitorFileManager::handleFileClosed);
+    // A folder removed (and perhaps made again) is no longer watched: end, so that the service
+    // manager starts the monitor again on the folder as it is now.
+    connect(m_watcher, &SpoolFolderWatcher::watchLost, this, &MonitorFileManager::endUnwatched);
     Log::info(QStringLiteral("version is %1").arg(QLatin1String(MonitorDefaults::kVersion)));
+}
+
+void MonitorFileManager::endUnwatched()
+{
+    qInfo().noquote() << QStringLiteral("Unable to open the path = %1").arg(m_spoolFolder);
+    m_exitProcess(kUnwatchableFolderStatus);
 }
 
 std::optional<QStringList> MonitorFileManager::scan()
@@ -107,11 +118,15 @@ QStringList MonitorFileManager::getNewFileName()
 
 bool MonitorFileManager::readFileEOF(const QString &path)
 {
-    QFile file(path);
-    const qint64 size = file.size();
-    if (size <= kTailLength || !file.open(QIODevice::ReadOnly) || !file.seek(size - kTailLength))
+    // Anyone may plant a link or a FIFO at a spool name: neither is followed nor waited on.
+    const Result<FileDescriptor> file = SharedFolderFiles::openRegularFile(path, O_RDONLY);
+    struct stat status = {};
+    if (!file || ::fstat(file->get(), &status) != 0 || status.st_size <= kTailLength)
         return false;
-    const QByteArray tail = file.read(kTailLength);
+    QByteArray tail(kTailLength, Qt::Uninitialized);
+    if (::pread(file->get(), tail.data(), size_t(kTailLength), status.st_size - kTailLength) !=
+        kTailLength)
+        return false;
     QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
     const QString text = decoder.decode(tail);
     return !decoder.hasError() && text.contains(QLatin1String(kEndMarker));

@@ -45,8 +45,9 @@ public:
                        ExitFunction exitProcess, QObject *parent = nullptr);
     ~MonitorFileManager() override;
 
-    // Starts watching the folder; when that is impossible, writes "Unable to open the path = ..."
-    // to the process log and calls the exit function.
+    // Starts watching the folder; when that is impossible, or later when the watch is lost (the
+    // folder removed), writes "Unable to open the path = ..." to the process log
+    // and calls the exit function.
     void monitorFile();
 
     // Lists the folder and makes the listing the seen set (a failed listing changes nothing).
@@ -74,6 +75,7 @@ private:
         bool operator==(const FileIdentity &) const = default;
     };
 
+    void endUnwatched();
     std::optional<QStringList> scan();
     void handleFolderEvent();
     void handleFileClosed(const QString &name);

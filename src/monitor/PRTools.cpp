@@ -1,5 +1,7 @@
 #include "PRTools.h"
 
+#include "foundation/SharedFolderFiles.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -17,33 +19,13 @@ namespace {
 
 constexpr size_t kCopyBufferSize = 64 * 1024;
 constexpr auto kPdfExtension = "pdf";
+constexpr mode_t kPermissionBits = 07777;
 
 Error posixError(int code, const QString &what)
 {
     return Error{QString::fromLatin1(PRTools::kErrorDomain), code,
                  QStringLiteral("%1: %2").arg(what, QString::fromLocal8Bit(std::strerror(code)))};
 }
-
-class FileDescriptor
-{
-public:
-    explicit FileDescriptor(int descriptor)
-        : m_descriptor(descriptor)
-    {}
-    ~FileDescriptor()
-    {
-        if (m_descriptor >= 0)
-            ::close(m_descriptor);
-    }
-    FileDescriptor(const FileDescriptor &) = delete;
-    FileDescriptor &operator=(const FileDescriptor &) = delete;
-
-    int get() const { return m_descriptor; }
-    bool valid() const { return m_descriptor >= 0; }
-
-private:
-    int m_descriptor;
-};
 
 bool writeAll(int descriptor, const char *data, ssize_t length)
 {
@@ -75,20 +57,17 @@ bool copyContents(int from, int to)
     }
 }
 
-// Copies an opened regular file into a new entry of an opened folder.
+// Copies an opened regular file into a new entry of an opened folder, with the given mode.
 Result<Done> copyIntoFolder(int sourceDescriptor, const struct stat &sourceStatus, int folder,
-                            const QByteArray &name, const QString &destination)
+                            const QString &name, mode_t mode, const QString &destination)
 {
-    const mode_t mode = sourceStatus.st_mode & 07777;
-    const FileDescriptor target(::openat(
-        folder, name.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, mode));
-    if (!target.valid())
-        return posixError(errno, QStringLiteral("cannot create %1").arg(destination));
+    Result<FileDescriptor> target = SharedFolderFiles::createFile(folder, name, mode);
+    if (!target)
+        return posixError(target.error().code, QStringLiteral("cannot create %1").arg(destination));
     const struct timespec times[2] = {sourceStatus.st_atim, sourceStatus.st_mtim};
-    if (!copyContents(sourceDescriptor, target.get()) || ::fchmod(target.get(), mode) != 0 ||
-        ::futimens(target.get(), times) != 0) {
+    if (!copyContents(sourceDescriptor, target->get()) || ::futimens(target->get(), times) != 0) {
         const int code = errno;
-        ::unlinkat(folder, name.constData(), 0);
+        ::unlinkat(folder, QFile::encodeName(name).constData(), 0);
         return posixError(code, QStringLiteral("cannot copy to %1").arg(destination));
     }
     return Done{};
@@ -112,7 +91,7 @@ std::optional<QStringList> PRTools::contentsOfDirectoryAtPath(const QString &pat
 }
 
 Result<Done> PRTools::copyItemAtPath(const QString &source, const QString &destination,
-                                     bool overwrite)
+                                     bool overwrite, std::optional<mode_t> modeOfCopy)
 {
     if (!isExistsAtPath(source))
         return Error{QString::fromUtf8(kSourceMissingErrorName), ENOENT,
@@ -126,20 +105,19 @@ Result<Done> PRTools::copyItemAtPath(const QString &source, const QString &desti
     if (overwrite && QFileInfo(destination).exists())
         removeItemAtPath(destination);
 
-    const FileDescriptor sourceFile(
-        ::open(QFile::encodeName(source).constData(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC));
+    // Both folders lie where anyone may plant a link or a FIFO: never follow one, never block.
+    const Result<FileDescriptor> sourceFile = SharedFolderFiles::openRegularFile(source, O_RDONLY);
     struct stat sourceStatus = {};
-    if (!sourceFile.valid() || ::fstat(sourceFile.get(), &sourceStatus) != 0)
+    if (!sourceFile)
+        return posixError(sourceFile.error().code, sourceFile.error().description);
+    if (::fstat(sourceFile->get(), &sourceStatus) != 0)
         return posixError(errno, QStringLiteral("cannot read %1").arg(source));
-    if (!S_ISREG(sourceStatus.st_mode))
-        return posixError(EINVAL, QStringLiteral("%1 is not a regular file").arg(source));
-    // The folder lies where anyone may plant a link; never write through one.
-    const FileDescriptor folder(::open(QFile::encodeName(folderPath).constData(),
-                                       O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
-    if (!folder.valid())
-        return posixError(errno, QStringLiteral("cannot open the folder %1").arg(folderPath));
-    const QByteArray name = QFile::encodeName(QFileInfo(destination).fileName());
-    return copyIntoFolder(sourceFile.get(), sourceStatus, folder.get(), name, destination);
+    const Result<FileDescriptor> folder = SharedFolderFiles::openFolder(folderPath);
+    if (!folder)
+        return posixError(folder.error().code, folder.error().description);
+    const mode_t mode = modeOfCopy.value_or(sourceStatus.st_mode & kPermissionBits);
+    return copyIntoFolder(sourceFile->get(), sourceStatus, folder->get(),
+                          QFileInfo(destination).fileName(), mode, destination);
 }
 
 Result<Done> PRTools::removeItemAtPath(const QString &path)
@@ -191,7 +169,13 @@ bool PRTools::removeFileAtPath(const QString &path)
 
 void PRTools::setSharedMode(const QString &path)
 {
-    ::chmod(QFile::encodeName(path).constData(), kSharedMode);
+    // Through a descriptor of the entry itself, so that a link planted at the path is refused
+    // instead of handing its target to every user.
+    Result<FileDescriptor> entry = SharedFolderFiles::openFolder(path);
+    if (!entry)
+        entry = SharedFolderFiles::openRegularFile(path, O_RDONLY);
+    if (entry)
+        SharedFolderFiles::setMode(entry->get(), kSharedMode);
 }
 
 std::optional<QDateTime> PRTools::creationDateOfItemAtPath(const QString &path)

@@ -13,6 +13,8 @@
 #include <chrono>
 #include <optional>
 
+#include <sys/types.h>
+
 class PRTools
 {
 public:
@@ -25,11 +27,13 @@ public:
     // The names of the folder's entries (no "." or ".."), or nullopt when it cannot be listed.
     static std::optional<QStringList> contentsOfDirectoryAtPath(const QString &path);
 
-    // Copies a file's contents, mode and times. The destination's folder is created when
-    // missing; neither that folder nor the destination is reached through a symbolic link, and an
-    // existing destination fails the copy unless overwrite is set.
+    // Copies a regular file's contents, mode (or the mode given) and times. The destination's
+    // folder is created when missing; neither the source, that folder nor the destination is
+    // reached through a symbolic link, a source that is not a regular file (a FIFO) fails without
+    // blocking, and an existing destination fails the copy unless overwrite is set.
     static Result<Done> copyItemAtPath(const QString &source, const QString &destination,
-                                       bool overwrite);
+                                       bool overwrite,
+                                       std::optional<mode_t> modeOfCopy = std::nullopt);
     // Deletes the file, link or folder (with its contents) at the path.
     static Result<Done> removeItemAtPath(const QString &path);
     // Creates the folder and any missing parents.
@@ -40,7 +44,8 @@ public:
     // True when nothing is at the path, otherwise whether deleting it worked.
     static bool removeFileAtPath(const QString &path);
 
-    // Gives the path the shared mode; a failure (another owner, nothing there) is ignored.
+    // Gives the folder or regular file at the path the shared mode; a failure (another owner,
+    // nothing there, a link or any other kind of entry) is ignored.
     static void setSharedMode(const QString &path);
 
     // The file's creation time, or, where the file system keeps none, its modification time.

@@ -94,6 +94,7 @@ TEST_F(InstallTest, sessionComponentInstallsTheMonitorUnitForThePrefix)
     EXPECT_TRUE(text.contains(QStringLiteral("\nExecStart=%1/bin/vqmmonitor\n").arg(prefix())))
         << text.toStdString();
     EXPECT_TRUE(text.contains(QStringLiteral("\nRestart=on-failure\n"))) << text.toStdString();
+    EXPECT_TRUE(text.contains(QStringLiteral("\nRestartSec=5\n"))) << text.toStdString();
     EXPECT_FALSE(text.contains(QLatin1Char('@'))) << text.toStdString();
 
     // Desktop entries go under the prefix, where GIO looks for URL handlers.

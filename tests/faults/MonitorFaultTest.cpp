@@ -1,8 +1,8 @@
 // The running monitor (spool watcher, completeness wait and hand-off on real files and a real job
 // table) when what it depends on fails: the job database locked by another writer during the
-// hand-off, a spool PDF deleted between its completeness check and the copy. The monitor goes on
-// with the next job each time, keeps or drops the job exactly as the hand-off's rules say, opens
-// no URL for a job it could not hand off, and logs what happened.
+// hand-off, a spool PDF deleted or swapped for a FIFO between its completeness check and the copy.
+// The monitor goes on with the next job each time, keeps or drops the job exactly as the hand-off's
+// rules say, opens no URL for a job it could not hand off, and logs what happened.
 
 #include "LogCapture.h"
 #include "PdfFixture.h"
@@ -10,6 +10,7 @@
 
 #include "monitor/HandlerService.h"
 #include "monitor/MonitorFileManager.h"
+#include "monitor/db/BusyDatabaseWait.h"
 #include "monitor/db/DBBusiness.h"
 #include "support/TestSupport.h"
 
@@ -22,6 +23,10 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 using namespace std::chrono_literals;
 
@@ -150,29 +155,67 @@ TEST_F(MonitorFaultTest, BriefLockByAnotherWriterOnlyDelaysTheHandOff)
     EXPECT_TRUE(m_exits.isEmpty());
 }
 
-TEST_F(MonitorFaultTest, LockHeldPastTheBusyWaitDropsTheJobAndTheMonitorGoesOn)
+TEST_F(MonitorFaultTest, LockHeldPastTheBusyWaitDelaysTheJobUntilTheLockEnds)
 {
+    // The row lacks its page counts, so the hand-off also writes to the locked table.
     ASSERT_NO_FATAL_FAILURE(insertRow(32));
     ASSERT_NO_FATAL_FAILURE(lockDatabase(DataBaseHelper::kBusyTimeout * 2));
     ASSERT_NO_FATAL_FAILURE(print(32, false));
 
     ASSERT_TRUE(waitForHandOffs(1));
-    const QStringList messages = m_log.messages();
-    const qsizetype missing = messages.indexOf("warning: can't find job id from db");
-    ASSERT_GE(missing, 0) << messages.join('\n').toStdString();
-    EXPECT_EQ(messages.value(missing + 1), "warning: api parame string is nil");
-    EXPECT_TRUE(m_registry.opened().isEmpty());
-    // As the hand-off's rules have it: the spool file is gone, its copy stays.
+    EXPECT_TRUE(openedJob(32)) << m_log.messages().join('\n').toStdString();
+    EXPECT_TRUE(m_log.messages().indexOf(QRegularExpression(
+                    QStringLiteral("^warning: the job database is busy, waiting to read the row "
+                                   "of job 32 .*"))) >= 0);
+    EXPECT_FALSE(m_log.contains("warning: can't find job id from db"));
     EXPECT_FALSE(QFile::exists(spoolPdf(32)));
     EXPECT_EQ(copies().size(), 1);
+    const std::optional<DBJob> row = DBBusiness::getJobWithJobId("32", *m_database);
+    ASSERT_TRUE(row);
+    EXPECT_EQ(row->pages, "3");
+    EXPECT_EQ(row->totalPages, "6");
 
-    // Once the writer is done, the next print goes through.
-    ASSERT_TRUE(m_locker.waitForFinished(10000));
     ASSERT_NO_FATAL_FAILURE(print(33));
     ASSERT_TRUE(waitForHandOffs(2));
     EXPECT_TRUE(openedJob(33));
-    EXPECT_EQ(m_registry.opened().size(), 1);
+    EXPECT_EQ(m_registry.opened().size(), 2);
     EXPECT_TRUE(m_exits.isEmpty());
+}
+
+TEST_F(MonitorFaultTest, BusyWaitOutlastsALockOnEveryOperationOfTheHandOff)
+{
+    ASSERT_NO_FATAL_FAILURE(insertRow(34));
+    DBJob counted = *DBBusiness::getJobWithJobId("34", *m_database);
+    counted.pages = QStringLiteral("3");
+    struct Case
+    {
+        const char *name;
+        std::function<Error()> operation; // the error, or a null domain on success
+    };
+    const QList<Case> cases = {
+        {"row read",
+         [&] {
+             const auto row = BusyDatabaseWait::run(QStringLiteral("read"), [&] {
+                 return DBBusiness::readJobWithJobId(QStringLiteral("34"), *m_database);
+             });
+             return row ? Error{} : row.error();
+         }},
+        {"page count write-back",
+         [&] {
+             const auto written = BusyDatabaseWait::run(QStringLiteral("write"), [&] {
+                 return DBBusiness::writeUpdates({counted}, *m_database);
+             });
+             return written ? Error{} : written.error();
+         }},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        ASSERT_NO_FATAL_FAILURE(lockDatabase(DataBaseHelper::kBusyTimeout * 2));
+        const Error failure = c.operation();
+        EXPECT_TRUE(failure.domain.isNull()) << failure.description.toStdString();
+        ASSERT_TRUE(m_locker.waitForFinished(10000));
+    }
+    EXPECT_EQ(DBBusiness::getJobWithJobId("34", *m_database)->pages, "3");
 }
 
 TEST_F(MonitorFaultTest, SpoolPdfDeletedBeforeTheCopyIsDroppedAndTheMonitorGoesOn)
@@ -199,6 +242,35 @@ TEST_F(MonitorFaultTest, SpoolPdfDeletedBeforeTheCopyIsDroppedAndTheMonitorGoesO
     EXPECT_TRUE(openedJob(42));
     EXPECT_EQ(m_registry.opened().size(), 1);
     EXPECT_TRUE(m_exits.isEmpty());
+}
+
+TEST_F(MonitorFaultTest, FifoSwappedInAfterTheCompletenessCheckBlocksNoThread)
+{
+    const QByteArray fifo = QFile::encodeName(spoolPdf(43));
+    m_beforeHandOff = [&](const QString &jobId) {
+        if (jobId == QLatin1String("43")) {
+            ASSERT_TRUE(QFile::remove(spoolPdf(43)) && ::mkfifo(fifo.constData(), 0666) == 0);
+        }
+    };
+    ASSERT_NO_FATAL_FAILURE(print(43));
+
+    const bool ended = waitForHandOffs(1);
+    if (!ended) {
+        // Let a reader stuck on the FIFO go, so that the test can end.
+        const int writer = ::open(fifo.constData(), O_WRONLY | O_NONBLOCK);
+        if (writer >= 0)
+            ::close(writer);
+    }
+    ASSERT_TRUE(ended);
+    EXPECT_TRUE(m_log.messages().indexOf(QRegularExpression(
+                    QStringLiteral("^warning: can't copy file to .*\\.pdf $"))) >= 0);
+    EXPECT_TRUE(m_registry.opened().isEmpty());
+    EXPECT_TRUE(copies().isEmpty());
+
+    ASSERT_NO_FATAL_FAILURE(print(44));
+    ASSERT_TRUE(waitForHandOffs(2));
+    EXPECT_TRUE(openedJob(44));
+    EXPECT_EQ(m_registry.opened().size(), 1);
 }
 
 } // namespace

@@ -1,10 +1,12 @@
 #include "foundation/logging/RollingFileSink.h"
 #include "foundation/logging/DefaultLogFileNamingPolicy.h"
 
+#include "support/OtherUser.h"
 #include "support/TestSupport.h"
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 
 #include <spdlog/logger.h>
@@ -12,6 +14,8 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+
+#include <sys/stat.h>
 
 namespace {
 
@@ -209,6 +213,60 @@ TEST_F(RollingFileSinkTest, FolderThatCannotBeMadeIsReportedOnceAndLoggingGoesOn
     EXPECT_NE(reported.find("could not create the log folder"), std::string::npos) << reported;
     EXPECT_EQ(reported.find("could not create", reported.find('\n')), std::string::npos)
         << reported;
+    EXPECT_TRUE(m_sink->currentFilePath().isNull());
+}
+
+TEST_F(RollingFileSinkTest, LinkPlantedAtTheNameIsTakenNeverFollowed)
+{
+    const QString folder = m_dir.filePath("mlog");
+    ASSERT_TRUE(QDir().mkpath(folder));
+    ASSERT_TRUE(OtherUser::shareFolder(folder, m_dir.path()));
+    const QString secret = m_dir.filePath("secret");
+    struct Case
+    {
+        const char *name;
+        QString target;
+    };
+    const QList<Case> cases = {
+        {"link to a file outside", secret},
+        {"dangling link", m_dir.filePath("planted")},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        ASSERT_TRUE(TestSupport::writeFile(secret, "precious"));
+        ASSERT_EQ(::chmod(QFile::encodeName(secret).constData(), 0600), 0);
+        const QString link = folder + "/Monitor_2024.03.05.log";
+        ASSERT_TRUE(OtherUser::plantLink(c.target, link));
+
+        open(std::make_shared<DayNamingPolicy>(), RollingFileLimits{}, folder);
+        log("entry");
+        m_logger.reset();
+        m_sink.reset();
+
+        EXPECT_EQ(TestSupport::readFile(secret), "precious");
+        struct stat status = {};
+        ASSERT_EQ(::stat(QFile::encodeName(secret).constData(), &status), 0);
+        EXPECT_EQ(status.st_mode & 07777, 0600u);
+        EXPECT_FALSE(QFileInfo::exists(m_dir.filePath("planted")));
+        EXPECT_TRUE(QFileInfo(link).isSymLink());
+        EXPECT_EQ(TestSupport::readFile(folder + "/Monitor_2024.03.05 1.log"), "entry\n");
+        ASSERT_TRUE(QFile::remove(link));
+        ASSERT_TRUE(QFile::remove(folder + "/Monitor_2024.03.05 1.log"));
+    }
+}
+
+TEST_F(RollingFileSinkTest, LogFolderThatIsALinkIsNotUsed)
+{
+    const QString elsewhere = m_dir.filePath("elsewhere");
+    ASSERT_TRUE(QDir().mkpath(elsewhere));
+    ASSERT_TRUE(OtherUser::shareFolder(m_dir.path(), m_dir.path()));
+    ASSERT_TRUE(OtherUser::plantLink(elsewhere, m_dir.filePath("mlog")));
+    open(std::make_shared<DayNamingPolicy>(), RollingFileLimits{}, m_dir.filePath("mlog"));
+    testing::internal::CaptureStderr();
+    log("entry");
+    const std::string reported = testing::internal::GetCapturedStderr();
+    EXPECT_NE(reported.find("could not use the log folder"), std::string::npos) << reported;
+    EXPECT_TRUE(QDir(elsewhere).isEmpty());
     EXPECT_TRUE(m_sink->currentFilePath().isNull());
 }
 

@@ -3,7 +3,10 @@
 
 #include "monitor/db/DBBusiness.h"
 #include "FileMode.h"
+#include "support/OtherUser.h"
+#include "support/TestSupport.h"
 
+#include <QDir>
 #include <QFileInfo>
 #include <QTemporaryDir>
 
@@ -11,6 +14,8 @@
 #include <SQLiteCpp/Statement.h>
 
 #include <gtest/gtest.h>
+
+#include <sys/stat.h>
 
 namespace {
 
@@ -193,6 +198,38 @@ TEST_F(JobTable, BlockCannotReenterItsHelper)
     EXPECT_TRUE(helper->inDataBase(
         [&](SQLite::Database &) { nested = helper->inDataBase([](SQLite::Database &) {}); }));
     EXPECT_FALSE(nested);
+}
+
+TEST(DataBaseHelperOnAPlantedLink, NeitherOpensNorSharesTheLinksTarget)
+{
+    QTemporaryDir root;
+    ASSERT_TRUE(root.isValid());
+    const QString folder = root.filePath("db");
+    ASSERT_TRUE(QDir().mkpath(folder));
+    ASSERT_TRUE(OtherUser::shareFolder(folder, root.path()));
+    const QString secret = root.filePath("secret");
+    const QList<std::pair<const char *, QString>> cases = {
+        {"link to a file outside", secret},
+        {"dangling link", root.filePath("planted")},
+    };
+    for (const auto &[name, target] : cases) {
+        SCOPED_TRACE(name);
+        ASSERT_TRUE(TestSupport::writeFile(secret, "precious"));
+        ASSERT_EQ(::chmod(QFile::encodeName(secret).constData(), 0600), 0);
+        const QString link = QDir(folder).filePath(DataBaseHelper::kFileName);
+        ASSERT_TRUE(OtherUser::plantLink(target, link));
+
+        DataBaseHelper helper(folder);
+        const Result<std::optional<DBJob>> row = DBBusiness::readJobWithJobId("1", helper);
+        ASSERT_FALSE(row);
+        EXPECT_FALSE(DataBaseHelper::isBusy(row.error()));
+        EXPECT_FALSE(DBBusiness::initWithTable(helper));
+
+        EXPECT_EQ(TestSupport::readFile(secret), "precious");
+        EXPECT_EQ(fileModeOf(secret), 0600u);
+        EXPECT_FALSE(QFileInfo::exists(root.filePath("planted")));
+        ASSERT_TRUE(QFile::remove(link));
+    }
 }
 
 TEST(DataBaseHelperWithoutFile, EveryOperationFails)

@@ -9,6 +9,8 @@
 #include "foundation/TextHelpers/Base64.h"
 #include "monitor/PMShell.h"
 #include "monitor/db/DBBusiness.h"
+#include "monitor/platform/PdfDocument.h"
+#include "support/OtherUser.h"
 #include "support/TestSupport.h"
 
 #include <QDir>
@@ -21,6 +23,10 @@
 #include <SQLiteCpp/Database.h>
 
 #include <gtest/gtest.h>
+
+#include <functional>
+
+#include <sys/stat.h>
 
 namespace {
 
@@ -204,18 +210,33 @@ TEST_F(HandOff, UrlCarriesTheEscapedObject)
     EXPECT_TRUE(log.contains("info: bundleId : com.dalvemor.vqm.client"));
 }
 
-TEST_F(HandOff, JobWithoutRowIsNotHandedOff)
+TEST_F(HandOff, JobWhoseRowIsMissingOrUnreadableKeepsItsSpoolPdf)
 {
-    PdfFixture::write(spoolPdf("13"), 1);
-    service->senderMessageWithJobId("13");
+    struct Case
+    {
+        const char *name;
+        std::function<void(DataBaseHelper &)> breakTable;
+        QString warning; // a regular expression
+    };
+    const QList<Case> cases = {
+        {"no row", [](DataBaseHelper &) {}, "^warning: can't find job id from db$"},
+        {"no table", [](DataBaseHelper &helper) { ASSERT_TRUE(DBBusiness::dropDatabase(helper)); },
+         "^warning: can't read job id 13 from db: .*no such table: t_job"},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        c.breakTable(*database);
+        PdfFixture::write(spoolPdf("13"), 1);
+        service->senderMessageWithJobId("13");
 
-    const QStringList messages = log.messages();
-    const qsizetype missing = messages.indexOf("warning: can't find job id from db");
-    ASSERT_GE(missing, 0);
-    EXPECT_EQ(messages.indexOf("warning: api parame string is nil"), missing + 1);
-    EXPECT_TRUE(registry.opened().isEmpty());
-    EXPECT_EQ(copiedFiles().size(), 1);
-    EXPECT_FALSE(QFile::exists(spoolPdf("13")));
+        const QStringList messages = log.messages();
+        const qsizetype failed = messages.lastIndexOf(QRegularExpression(c.warning));
+        ASSERT_GE(failed, 0) << messages.join('\n').toStdString();
+        EXPECT_EQ(messages.value(failed + 1), "warning: api parame string is nil");
+        EXPECT_TRUE(registry.opened().isEmpty());
+        EXPECT_TRUE(copiedFiles().isEmpty());
+        EXPECT_TRUE(QFile::exists(spoolPdf("13")));
+    }
 }
 
 TEST_F(HandOff, NonNumericIdFindsNoRow)
@@ -244,17 +265,34 @@ TEST_F(HandOff, SpoolFileGoneBeforeTheCopy)
     EXPECT_TRUE(DBBusiness::getJobWithJobId("12", *database)->pages.isNull());
 }
 
+TEST(PdfPageCount, OnlyARegularFileIsCounted)
+{
+    QTemporaryDir folder;
+    ASSERT_TRUE(folder.isValid());
+    PdfFixture::write(folder.filePath("three.pdf"), 3);
+    ASSERT_TRUE(QFile::link(folder.filePath("three.pdf"), folder.filePath("link.pdf")));
+    ASSERT_EQ(::mkfifo(QFile::encodeName(folder.filePath("fifo.pdf")).constData(), 0666), 0);
+    const QList<std::pair<const char *, long>> cases = {
+        {"three.pdf", 3}, {"link.pdf", 0}, {"fifo.pdf", 0}, {"missing.pdf", 0}};
+    for (const auto &[name, pages] : cases)
+        EXPECT_EQ(PdfDocument::numberOfPages(folder.filePath(name)), pages) << name;
+}
+
 TEST_F(HandOff, CopyFolderThatIsALinkFailsTheCopy)
 {
     const QString elsewhere = root.filePath("elsewhere");
     ASSERT_TRUE(QDir().mkpath(elsewhere));
-    ASSERT_TRUE(QFile::link(elsewhere, copies));
+    ASSERT_EQ(::chmod(QFile::encodeName(elsewhere).constData(), 0700), 0);
+    // Planted by another user where the copy folder belongs.
+    ASSERT_TRUE(OtherUser::shareFolder(root.path(), root.path()));
+    ASSERT_TRUE(OtherUser::plantLink(elsewhere, copies));
     insert(Row{});
     PdfFixture::write(spoolPdf("12"), 1);
     service->senderMessageWithJobId("12");
 
     EXPECT_TRUE(log.contains("warning: api parame string is nil"));
     EXPECT_TRUE(QDir(elsewhere).isEmpty());
+    EXPECT_EQ(fileModeOf(elsewhere), 0700u);
     EXPECT_TRUE(QFile::exists(spoolPdf("12")));
     EXPECT_TRUE(registry.opened().isEmpty());
 }

@@ -8,11 +8,16 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QMutex>
 #include <QSemaphore>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
+
+#include <functional>
+
+#include <sys/stat.h>
 
 using namespace std::chrono_literals;
 using TestSupport::waitUntil;
@@ -313,6 +318,66 @@ TEST_F(SpoolWatcher, UnwatchableFolderEndsTheProcessWithStatusOne)
     unwatched.monitorFile();
     EXPECT_EQ(exitStatus, 1);
     EXPECT_TRUE(log.contains("process: Unable to open the path = " + missing));
+}
+
+TEST_F(SpoolWatcher, LostFolderEndsTheProcessWithStatusOne)
+{
+    struct Case
+    {
+        const char *name;
+        std::function<bool(const QString &spool)> loseFolder;
+    };
+    const QList<Case> cases = {
+        {"removed", [](const QString &folder) { return QDir().rmdir(folder); }},
+        {"removed and made again",
+         [](const QString &folder) { return QDir().rmdir(folder) && QDir().mkdir(folder); }},
+    };
+    qsizetype lines = 0;
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        exitStatus = -1;
+        ASSERT_NO_FATAL_FAILURE(startManager());
+        ASSERT_TRUE(c.loseFolder(spool));
+        ASSERT_TRUE(waitUntil([&] { return exitStatus != -1; }));
+        EXPECT_EQ(exitStatus, 1);
+        EXPECT_EQ(log.count("process: Unable to open the path = " + spool), ++lines);
+        manager.reset();
+        QDir(spool).removeRecursively();
+        ASSERT_TRUE(QDir().mkpath(spool));
+    }
+}
+
+TEST_F(SpoolWatcher, OverflowedEventQueueRescansTheFolder)
+{
+    // Files closed after writing fill the watcher's event queue without changing the entries;
+    // the job that is moved in afterwards only shows as the queue's overflow.
+    const QStringList filler = {pdfPath("a.txt"), pdfPath("b.txt")};
+    for (const QString &path : filler)
+        write(QFileInfo(path).fileName(), "x");
+    startManager();
+    QFile limitFile("/proc/sys/fs/inotify/max_queued_events");
+    ASSERT_TRUE(limitFile.open(QIODevice::ReadOnly));
+    const int queueLimit = limitFile.readAll().trimmed().toInt();
+    ASSERT_GT(queueLimit, 0);
+    for (int i = 0; i <= queueLimit; ++i) {
+        QFile file(filler[i % 2]);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Append));
+    }
+    ASSERT_TRUE(TestSupport::writeFile(root.filePath("5.pdf"), kCompletePdf));
+    ASSERT_TRUE(QFile::rename(root.filePath("5.pdf"), pdfPath("5.pdf")));
+
+    ASSERT_TRUE(waitUntil([&] { return handed().contains("5"); }));
+}
+
+TEST_F(SpoolWatcher, FifoAtAJobNameBlocksNothing)
+{
+    startManager({20ms, 200ms});
+    ASSERT_EQ(::mkfifo(QFile::encodeName(pdfPath("7.pdf")).constData(), 0666), 0);
+    ASSERT_TRUE(waitUntil(
+        [&] { return log.contains("warning: monitor new job id : 7, integrity error"); }));
+    write("8.pdf");
+    ASSERT_TRUE(waitUntil([&] { return handed().contains("8"); }));
+    EXPECT_EQ(handed(), QStringList({"8"}));
 }
 
 namespace {

@@ -3,6 +3,7 @@
 
 #include "monitor/PRTools.h"
 #include "FileMode.h"
+#include "support/OtherUser.h"
 #include "support/TestSupport.h"
 
 #include <QDir>
@@ -11,6 +12,8 @@
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
+
+#include <sys/stat.h>
 
 using TestSupport::writeFile;
 
@@ -152,4 +155,23 @@ TEST_F(Files, SharedModeIsGiven)
     ASSERT_TRUE(writeFile(path("f"), ""));
     PRTools::setSharedMode(path("f"));
     EXPECT_EQ(fileModeOf(path("f")), 0777u);
+    ASSERT_TRUE(QDir().mkpath(path("folder")));
+    PRTools::setSharedMode(path("folder"));
+    EXPECT_EQ(fileModeOf(path("folder")), 0777u);
+}
+
+TEST_F(Files, SharedModeIsNeverGivenThroughAPlantedLink)
+{
+    ASSERT_TRUE(QDir().mkpath(path("shared")));
+    ASSERT_TRUE(OtherUser::shareFolder(path("shared"), root.path()));
+    ASSERT_TRUE(writeFile(path("secret"), "precious"));
+    ASSERT_TRUE(QDir().mkpath(path("private")));
+    for (const char *target : {"secret", "private"}) {
+        SCOPED_TRACE(target);
+        ASSERT_EQ(::chmod(QFile::encodeName(path(target)).constData(), 0700), 0);
+        const QString link = path("shared/") + target;
+        ASSERT_TRUE(OtherUser::plantLink(path(target), link));
+        PRTools::setSharedMode(link);
+        EXPECT_EQ(fileModeOf(path(target)), 0700u);
+    }
 }

@@ -1,5 +1,7 @@
 #include "RollingFileSink.h"
 
+#include "foundation/SharedFolderFiles.h"
+
 #include <QDir>
 #include <QFileInfo>
 
@@ -16,7 +18,8 @@ namespace {
 
 // Bound of the numeric suffixes tried for a taken name.
 constexpr int kMaximumNameSuffix = 10000;
-constexpr int kFileMode = 0666; // narrowed by the process's umask
+// Readable by every local user, as the usual umask leaves a new file.
+constexpr mode_t kFileMode = 0644;
 
 // The first write stands in for the creation time where the file system keeps none.
 QDateTime creationTime(const QFileInfo &info)
@@ -138,7 +141,12 @@ bool RollingFileSink::continueNewestFile()
     const bool young = m_limits.rollingFrequency.count() <= 0 ||
                        newest.created.secsTo(now()) < m_limits.rollingFrequency.count();
     const bool small = m_limits.maximumFileSize <= 0 || newest.size < m_limits.maximumFileSize;
-    return young && small && openFile(newest.name, newest.created);
+    if (!young || !small || !openFolder())
+        return false;
+    // Only a regular file is continued: a link or a FIFO put there since the listing is not.
+    Result<FileDescriptor> file =
+        SharedFolderFiles::openRegularFile(m_folderFd.get(), newest.name, O_WRONLY | O_APPEND);
+    return file && useFile(std::move(file.value()), newest.name, newest.created);
 }
 
 bool RollingFileSink::openNewFile()
@@ -147,31 +155,68 @@ bool RollingFileSink::openNewFile()
         reportFailure(QStringLiteral("could not create the log folder %1").arg(m_folder));
         return false;
     }
-    const QString name = freeFileName(m_naming->newLogFileName());
-    if (!openFile(name, now()))
+    if (!openFolder())
         return false;
-    m_creationOrder.insert(name, ++m_filesMade);
+    const std::optional<QString> name = createFreeFile(m_naming->newLogFileName());
+    if (!name)
+        return false;
+    m_creationOrder.insert(*name, ++m_filesMade);
     deleteOldFiles();
     return true;
 }
 
-bool RollingFileSink::openFile(const QString &name, const QDateTime &created)
+bool RollingFileSink::openFolder()
 {
-    const QString path = QDir(m_folder).filePath(name);
-    const QByteArray nativePath = QFile::encodeName(path);
-    const int fd =
-        ::open(nativePath.constData(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, kFileMode);
-    struct stat status = {};
-    if (fd < 0 || ::fstat(fd, &status) != 0) {
-        reportFailure(QStringLiteral("could not open the log file %1: %2")
-                          .arg(path, QString::fromLocal8Bit(std::strerror(errno))));
-        if (fd >= 0)
-            ::close(fd);
+    // The folder itself, never a link put in its place; its entries are reached through it.
+    Result<FileDescriptor> folder = SharedFolderFiles::openFolder(m_folder);
+    if (!folder) {
+        reportFailure(
+            QStringLiteral("could not use the log folder: %1").arg(folder.error().description));
         return false;
     }
-    m_fd = fd;
+    m_folderFd = std::move(folder.value());
+    return true;
+}
+
+std::optional<QString> RollingFileSink::createFreeFile(const QString &proposed)
+{
+    // Any entry takes its name, a link (dangling or not) included; the file is always new.
+    const QString suffix = QFileInfo(proposed).suffix();
+    const QString stem = suffix.isEmpty() ? proposed : proposed.chopped(suffix.size() + 1);
+    const QString extension = suffix.isEmpty() ? QString() : u'.' + suffix;
+    for (int number = 0; number <= kMaximumNameSuffix; ++number) {
+        const QString candidate =
+            number == 0 ? proposed : QStringLiteral("%1 %2%3").arg(stem).arg(number).arg(extension);
+        Result<FileDescriptor> file =
+            SharedFolderFiles::createFile(m_folderFd.get(), candidate, kFileMode);
+        if (file) {
+            if (!useFile(std::move(file.value()), candidate, now()))
+                return std::nullopt;
+            return candidate;
+        }
+        if (file.error().code != EEXIST) {
+            reportFailure(QStringLiteral("could not open the log file %1: %2")
+                              .arg(QDir(m_folder).filePath(candidate), file.error().description));
+            return std::nullopt;
+        }
+    }
+    reportFailure(
+        QStringLiteral("every name of %1 is taken").arg(QDir(m_folder).filePath(proposed)));
+    return std::nullopt;
+}
+
+bool RollingFileSink::useFile(FileDescriptor file, const QString &name, const QDateTime &created)
+{
+    struct stat status = {};
+    if (::fstat(file.get(), &status) != 0) {
+        reportFailure(
+            QStringLiteral("could not open the log file %1: %2")
+                .arg(QDir(m_folder).filePath(name), QString::fromLocal8Bit(std::strerror(errno))));
+        return false;
+    }
+    m_fd = file.release();
     m_name = name;
-    m_path = path;
+    m_path = QDir(m_folder).filePath(name);
     m_created = created;
     m_size = qint64(status.st_size);
     return true;
@@ -193,7 +238,7 @@ void RollingFileSink::deleteOldFiles()
     others.removeIf([&](const LogFile &file) { return file.name == m_name; });
     const auto removeOldest = [&] {
         const LogFile oldest = others.takeLast(); // newest first, so the oldest is last
-        QFile::remove(QDir(m_folder).filePath(oldest.name));
+        ::unlinkat(m_folderFd.get(), QFile::encodeName(oldest.name).constData(), 0);
         m_creationOrder.remove(oldest.name);
         return oldest.size;
     };
@@ -209,22 +254,6 @@ void RollingFileSink::deleteOldFiles()
         while (total > m_limits.logFilesDiskQuota && !others.isEmpty())
             total -= removeOldest();
     }
-}
-
-QString RollingFileSink::freeFileName(const QString &proposed) const
-{
-    const QDir folder(m_folder);
-    if (!folder.exists(proposed))
-        return proposed;
-    const QString suffix = QFileInfo(proposed).suffix();
-    const QString stem = suffix.isEmpty() ? proposed : proposed.chopped(suffix.size() + 1);
-    const QString extension = suffix.isEmpty() ? QString() : u'.' + suffix;
-    for (int number = 1; number <= kMaximumNameSuffix; ++number) {
-        const QString candidate = QStringLiteral("%1 %2%3").arg(stem).arg(number).arg(extension);
-        if (!folder.exists(candidate))
-            return candidate;
-    }
-    return proposed; // every suffix taken: append to the proposed file
 }
 
 QDateTime RollingFileSink::now() const

@@ -2,20 +2,25 @@
 
 // spdlog sink that writes entries to files in one folder and rolls them: a file is closed once it
 // is older than the rolling frequency or when the next entry would take it past the maximum size,
-// and the next entry goes to a new file named by the naming policy. When that name is taken, the
-// new file gets a numeric suffix before its extension: "Monitor_2024.03.05 1.log", then " 2", ...
+// and the next entry goes to a new file named by the naming policy. When that name is taken (by
+// any entry: a file, a folder, a link, even one that leads nowhere), the new file gets a numeric
+// suffix before its extension: "Monitor_2024.03.05 1.log", then " 2", ... A new file is always
+// created afresh (O_CREAT|O_EXCL|O_NOFOLLOW in the folder opened without following a link), so
+// that no link put into a shared log folder makes the sink write elsewhere.
 // After a new file is opened, the oldest log files (as the policy counts them, oldest by creation
 // time) are deleted until at most maximumNumberOfLogFiles remain and, with a quota, their total
 // size is within the quota; the current file is never deleted.
 //
 // At the first entry the newest log file in the folder is continued when it is young and small
-// enough. The folder is created when missing; when neither folder nor file can be had, the failure
-// is reported once on standard error and entries go to the other sinks only.
+// enough and still a regular file (never through a link). The folder is created when missing; when
+// neither folder nor file can be had, the failure is reported once on standard error and entries go
+// to the other sinks only.
 //
 // Runs on the logging thread (base_sink's mutex serialises all calls). Every entry is written
 // through to the file at once.
 
 #include "LogFileNamingPolicy.h"
+#include "foundation/SharedFolderFiles.h"
 
 #include <QDateTime>
 #include <QHash>
@@ -28,6 +33,7 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
 
 struct RollingFileLimits
 {
@@ -61,13 +67,15 @@ private:
     bool ensureFile(qint64 nextEntrySize);
     bool continueNewestFile();
     bool openNewFile();
-    bool openFile(const QString &name, const QDateTime &created);
+    bool openFolder();
+    // Creates the first free name of the proposed one and its numbered forms, and writes to it.
+    std::optional<QString> createFreeFile(const QString &proposed);
+    bool useFile(FileDescriptor file, const QString &name, const QDateTime &created);
     void closeFile();
     void deleteOldFiles();
     // The folder's log files, newest first.
     struct LogFile;
     QList<LogFile> logFiles() const;
-    QString freeFileName(const QString &proposed) const;
     QDateTime now() const;
     void reportFailure(const QString &what);
 
@@ -76,6 +84,7 @@ private:
     const RollingFileLimits m_limits;
     const Clock m_clock;
 
+    FileDescriptor m_folderFd;
     int m_fd = -1;
     QString m_name;
     QString m_path;

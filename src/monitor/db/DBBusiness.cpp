@@ -18,20 +18,25 @@ bool isDecimalId(const QString &jobId)
     return decimal.match(jobId).hasMatch();
 }
 
-QList<DBJob> readJobs(SQLite::Database &database, const QString &sql)
+// Every row of the query, in row order.
+Result<QList<DBJob>> readJobs(DataBaseHelper &helper, const QString &sql)
 {
-    QList<DBJob> jobs;
-    try {
-        SQLite::Statement query(database, sql.toStdString());
-        while (query.executeStep()) {
-            DBJob job;
-            job.initWithFMResultSet(&query);
-            jobs.append(job);
+    Result<QList<DBJob>> jobs = DataBaseHelper::notOpenError();
+    helper.inDataBase([&](SQLite::Database &database) {
+        try {
+            SQLite::Statement query(database, sql.toStdString());
+            QList<DBJob> rows;
+            while (query.executeStep()) {
+                DBJob job;
+                job.initWithFMResultSet(&query);
+                rows.append(job);
+            }
+            jobs = std::move(rows);
+        } catch (const SQLite::Exception &error) {
+            reportError("query", error);
+            jobs = DataBaseHelper::databaseError(error);
         }
-    } catch (const SQLite::Exception &error) {
-        reportError("query", error);
-        jobs.clear();
-    }
+    });
     return jobs;
 }
 
@@ -39,71 +44,80 @@ QList<DBJob> readJobs(SQLite::Database &database, const QString &sql)
 
 std::optional<DBJob> DBBusiness::getJobWithJobId(const QString &jobId, DataBaseHelper &helper)
 {
+    Result<std::optional<DBJob>> job = readJobWithJobId(jobId, helper);
+    return job ? job.value() : std::nullopt;
+}
+
+Result<std::optional<DBJob>> DBBusiness::readJobWithJobId(const QString &jobId,
+                                                          DataBaseHelper &helper)
+{
     // Anything but a number would change the statement instead of naming a row.
     if (!isDecimalId(jobId))
-        return std::nullopt;
-    std::optional<DBJob> job;
-    helper.inDataBase([&](SQLite::Database &database) {
-        const QList<DBJob> rows = readJobs(database, QString::fromLatin1(kJobQuery).arg(jobId));
-        if (!rows.isEmpty())
-            job = rows.last();
-    });
-    return job;
+        return std::optional<DBJob>();
+    const Result<QList<DBJob>> rows = readJobs(helper, QString::fromLatin1(kJobQuery).arg(jobId));
+    if (!rows)
+        return rows.error();
+    return rows->isEmpty() ? std::optional<DBJob>() : std::optional<DBJob>(rows->last());
 }
 
 QList<DBJob> DBBusiness::getJobsWithSql(const QString &suffix, DataBaseHelper &helper)
 {
-    QList<DBJob> jobs;
-    helper.inDataBase([&](SQLite::Database &database) {
-        jobs = readJobs(database, QString::fromLatin1(kJobsQuery).arg(suffix));
-    });
-    return jobs;
+    Result<QList<DBJob>> jobs = readJobs(helper, QString::fromLatin1(kJobsQuery).arg(suffix));
+    return jobs ? jobs.value() : QList<DBJob>();
 }
 
 bool DBBusiness::updateJobs(const QList<DBJob> &jobs, DataBaseHelper &helper)
+{
+    return writeJobs(jobs, DBModel::kUpdateType, helper).ok();
+}
+
+Result<Done> DBBusiness::writeUpdates(const QList<DBJob> &jobs, DataBaseHelper &helper)
 {
     return writeJobs(jobs, DBModel::kUpdateType, helper);
 }
 
 bool DBBusiness::insertJobs(const QList<DBJob> &jobs, DataBaseHelper &helper)
 {
-    return writeJobs(jobs, DBModel::kInsertType, helper);
+    return writeJobs(jobs, DBModel::kInsertType, helper).ok();
 }
 
-bool DBBusiness::writeJobs(const QList<DBJob> &jobs, int statementType, DataBaseHelper &helper)
+Result<Done> DBBusiness::writeJobs(const QList<DBJob> &jobs, int statementType,
+                                   DataBaseHelper &helper)
 {
-    bool result = false;
-    const bool committed = helper.inTransaction([&](SQLite::Database &database, bool &rollback) {
+    std::optional<Error> failure;
+    Result<Done> committed = helper.inTransaction([&](SQLite::Database &database, bool &rollback) {
         for (const DBJob &job : jobs) {
             try {
                 database.exec(job.getSqlWithType(statementType, job.tableName()).toStdString());
-                result = true;
             } catch (const SQLite::Exception &error) {
                 reportError("write", error);
-                result = false;
+                failure = DataBaseHelper::databaseError(error);
                 break;
             }
         }
-        rollback = !result;
+        rollback = failure || jobs.isEmpty();
     });
-    return result && committed;
+    if (failure)
+        return *failure;
+    return committed;
 }
 
 bool DBBusiness::deleteJobsWithFlagId(qint64 jobId, DataBaseHelper &helper)
 {
     bool result = false;
-    const bool committed = helper.inTransaction([&](SQLite::Database &database, bool &rollback) {
-        try {
-            SQLite::Statement statement(database, kDeleteJob);
-            statement.bind(1, static_cast<int64_t>(jobId));
-            statement.exec();
-            result = true;
-        } catch (const SQLite::Exception &error) {
-            reportError("delete", error);
-        }
-        rollback = !result;
-    });
-    return result && committed;
+    const Result<Done> committed =
+        helper.inTransaction([&](SQLite::Database &database, bool &rollback) {
+            try {
+                SQLite::Statement statement(database, kDeleteJob);
+                statement.bind(1, static_cast<int64_t>(jobId));
+                statement.exec();
+                result = true;
+            } catch (const SQLite::Exception &error) {
+                reportError("delete", error);
+            }
+            rollback = !result;
+        });
+    return result && committed.ok();
 }
 
 bool DBBusiness::initWithTable(DataBaseHelper &helper)
@@ -119,14 +133,15 @@ bool DBBusiness::dropDatabase(DataBaseHelper &helper)
 bool DBBusiness::runStatements(const char *statements, DataBaseHelper &helper)
 {
     bool result = false;
-    const bool committed = helper.inTransaction([&](SQLite::Database &database, bool &rollback) {
-        try {
-            database.exec(statements);
-            result = true;
-        } catch (const SQLite::Exception &error) {
-            reportError("statement batch", error);
-        }
-        rollback = !result;
-    });
-    return result && committed;
+    const Result<Done> committed =
+        helper.inTransaction([&](SQLite::Database &database, bool &rollback) {
+            try {
+                database.exec(statements);
+                result = true;
+            } catch (const SQLite::Exception &error) {
+                reportError("statement batch", error);
+            }
+            rollback = !result;
+        });
+    return result && committed.ok();
 }

@@ -19,10 +19,18 @@ public:
     static std::optional<DBJob>
     getJobWithJobId(const QString &jobId,
                     DataBaseHelper &helper = DataBaseHelper::sharedInstance());
+    // The same, telling a missing row (nullopt) from a query that failed (the error: busy,
+    // locked, no table, no connection).
+    static Result<std::optional<DBJob>>
+    readJobWithJobId(const QString &jobId,
+                     DataBaseHelper &helper = DataBaseHelper::sharedInstance());
     // Writes every record's update statement in one transaction; false (and nothing kept) when
     // one fails or the list is empty.
     static bool updateJobs(const QList<DBJob> &jobs,
                            DataBaseHelper &helper = DataBaseHelper::sharedInstance());
+    // The same, with the error of a failed write.
+    static Result<Done> writeUpdates(const QList<DBJob> &jobs,
+                                     DataBaseHelper &helper = DataBaseHelper::sharedInstance());
     // The same with insert statements, which leave the key to SQLite.
     static bool insertJobs(const QList<DBJob> &jobs,
                            DataBaseHelper &helper = DataBaseHelper::sharedInstance());
@@ -48,6 +56,7 @@ public:
     static constexpr auto kDeleteJob = "delete from t_job where job_id = ? ";
 
 private:
-    static bool writeJobs(const QList<DBJob> &jobs, int statementType, DataBaseHelper &helper);
+    static Result<Done> writeJobs(const QList<DBJob> &jobs, int statementType,
+                                  DataBaseHelper &helper);
     static bool runStatements(const char *statements, DataBaseHelper &helper);
 };

@@ -6,6 +6,8 @@
 #include <QDebug>
 #include <QFile>
 
+#include <sqlite3.h>
+
 namespace {
 
 // The helper whose block is running on this thread, to refuse re-entry instead of deadlocking.
@@ -61,7 +63,8 @@ void DataBaseHelper::open()
     const QByteArray path = QFile::encodeName(dbPath());
     try {
         m_database = std::make_unique<SQLite::Database>(
-            path.constData(), SQLite::OPEN_READWRITE | SQLite::OPEN_CREATE,
+            // Another user may have planted a link at the name in the shared folder.
+            path.constData(), SQLite::OPEN_READWRITE | SQLite::OPEN_CREATE | SQLite::OPEN_NOFOLLOW,
             static_cast<int>(kBusyTimeout.count()));
     } catch (const SQLite::Exception &error) {
         m_database.reset();
@@ -96,17 +99,18 @@ bool DataBaseHelper::inDataBase(const std::function<void(SQLite::Database &)> &b
     return true;
 }
 
-bool DataBaseHelper::inTransaction(const std::function<void(SQLite::Database &, bool &)> &block)
+Result<Done>
+DataBaseHelper::inTransaction(const std::function<void(SQLite::Database &, bool &)> &block)
 {
     std::unique_lock<std::mutex> lock;
     if (!enter(lock))
-        return false;
+        return notOpenError();
     RunningScope running(this);
     try {
         m_database->exec("begin exclusive transaction");
     } catch (const SQLite::Exception &error) {
         qWarning().noquote() << "cannot begin a transaction on the job database:" << error.what();
-        return false;
+        return databaseError(error);
     }
     bool rollback = false;
     block(*m_database, rollback);
@@ -121,7 +125,31 @@ bool DataBaseHelper::inTransaction(const std::function<void(SQLite::Database &, 
             } catch (const SQLite::Exception &) {
             }
         }
-        return false;
+        return databaseError(error);
     }
-    return !rollback;
+    if (rollback)
+        return Error{QString::fromLatin1(kErrorDomain), SQLITE_ABORT,
+                     QStringLiteral("the work was rolled back")};
+    return Done{};
+}
+
+Error DataBaseHelper::databaseError(const SQLite::Exception &error)
+{
+    return Error{QString::fromLatin1(kErrorDomain), error.getErrorCode(),
+                 QString::fromUtf8(error.what())};
+}
+
+Error DataBaseHelper::notOpenError()
+{
+    return Error{QString::fromLatin1(kErrorDomain), SQLITE_CANTOPEN,
+                 QStringLiteral("the job database is not open")};
+}
+
+bool DataBaseHelper::isBusy(const Error &error)
+{
+    // Extended codes carry the primary code in their low byte.
+    constexpr int kPrimaryCodeMask = 0xff;
+    const int primary = error.code & kPrimaryCodeMask;
+    return error.domain == QLatin1String(kErrorDomain) &&
+           (primary == SQLITE_BUSY || primary == SQLITE_LOCKED);
 }

@@ -6,6 +6,8 @@
 // refused. sharedInstance() opens the fixed file on first use and lives for the process; tests
 // construct helpers on folders of their own.
 
+#include "foundation/Error.h"
+
 #include <QString>
 
 #include <SQLiteCpp/Database.h>
@@ -21,6 +23,8 @@ public:
     static constexpr auto kFileName = "print_job.db";
     // How long a statement waits for a lock held by another process (the print backend).
     static constexpr std::chrono::milliseconds kBusyTimeout{2000};
+    // Domain of the errors below; their code is SQLite's (extended) result code.
+    static constexpr auto kErrorDomain = "SQLite";
 
     static DataBaseHelper &sharedInstance();
     static void refreashDataBaseFile();
@@ -34,9 +38,16 @@ public:
     bool inDataBase(const std::function<void(SQLite::Database &database)> &block);
 
     // Runs the block inside an exclusive transaction, which is rolled back when the block sets
-    // the flag and committed otherwise. True only when the block ran and its work was committed.
-    bool
+    // the flag and committed otherwise. Done only when the block ran and its work was committed;
+    // otherwise the error says why (SQLITE_ABORT when the block asked for the rollback).
+    Result<Done>
     inTransaction(const std::function<void(SQLite::Database &database, bool &rollback)> &block);
+
+    // The error of a failed statement, and the error when there is no connection (or on re-entry).
+    static Error databaseError(const SQLite::Exception &error);
+    static Error notOpenError();
+    // Whether the error only says that another connection holds the database for now.
+    static bool isBusy(const Error &error);
 
     // The file's path. Every call also gives the file mode 0777 (a missing file stays missing).
     QString dbPath() const;

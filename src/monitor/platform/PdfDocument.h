@@ -8,6 +8,7 @@
 class PdfDocument
 {
 public:
-    // The number of pages of the PDF file; 0 when the file is missing or not a readable PDF.
+    // The number of pages of the PDF file; 0 when the file is missing, not a regular file (a link,
+    // a FIFO) or not a readable PDF.
     static long numberOfPages(const QString &path);
 };

@@ -13,6 +13,10 @@
 namespace {
 
 constexpr uint32_t kEntryEvents = IN_CREATE | IN_DELETE | IN_MOVED_FROM | IN_MOVED_TO;
+// The folder itself went away (removed, unmounted) and the watch with it: a folder made again at
+// the path is not watched. A folder moved away is still watched where it went, and its path
+// cannot be listed until it comes back.
+constexpr uint32_t kLostEvents = IN_DELETE_SELF | IN_UNMOUNT | IN_IGNORED;
 // Room for many events per read; one event is at most the header plus NAME_MAX + 1.
 constexpr size_t kReadBufferSize = 64 * (sizeof(inotify_event) + NAME_MAX + 1);
 
@@ -35,7 +39,7 @@ bool SpoolFolderWatcher::start(const QString &folder)
         return false;
     const QByteArray path = QFile::encodeName(folder);
     if (inotify_add_watch(m_descriptor, path.constData(),
-                          kEntryEvents | IN_CLOSE_WRITE | IN_ONLYDIR) < 0) {
+                          kEntryEvents | IN_CLOSE_WRITE | IN_DELETE_SELF | IN_ONLYDIR) < 0) {
         stop();
         return false;
     }
@@ -55,6 +59,7 @@ void SpoolFolderWatcher::stop()
 void SpoolFolderWatcher::readEvents()
 {
     bool changed = false;
+    bool lost = false;
     QStringList closedFiles;
     alignas(inotify_event) char buffer[kReadBufferSize];
     for (;;) {
@@ -73,7 +78,15 @@ void SpoolFolderWatcher::readEvents()
                 changed = true;
             if ((event.mask & IN_CLOSE_WRITE) && event.len > 0)
                 closedFiles.append(QFile::decodeName(name));
+            if (event.mask & kLostEvents)
+                lost = true;
         }
+    }
+    if (lost) {
+        // Not destroyed here: this runs inside the notifier's own signal.
+        m_notifier->setEnabled(false);
+        Q_EMIT watchLost();
+        return;
     }
     // The listing comes first, so that a file both created and closed in this batch already has
     // its wait when the close is reported.

@@ -2,8 +2,9 @@
 
 // Watches one folder with inotify. Entries created, removed or moved in or out raise
 // folderChanged() once per batch of events read; a file in the folder closed after writing raises
-// fileClosedAfterWrite() with its name. Signals are emitted on the thread the watcher lives on,
-// from its event loop, so handlers never overlap.
+// fileClosedAfterWrite() with its name; an overflowed event queue counts as a change. When the
+// folder itself is removed, the watch ends and watchLost() is emitted. Signals are emitted on the
+// thread the watcher lives on, from its event loop, so handlers never overlap.
 
 #include <QObject>
 #include <QString>
@@ -27,6 +28,7 @@ public:
 Q_SIGNALS:
     void folderChanged();
     void fileClosedAfterWrite(const QString &name);
+    void watchLost();
 
 private:
     void readEvents();
