@@ -6,6 +6,8 @@
 // refused. sharedInstance() opens the fixed file on first use and lives for the process; tests
 // construct helpers on folders of their own.
 
+#include "foundation/JobTable.h"
+
 #include <QString>
 
 #include <SQLiteCpp/Database.h>
@@ -18,7 +20,7 @@
 class DataBaseHelper
 {
 public:
-    static constexpr auto kFileName = "print_job.db";
+    static constexpr auto kFileName = JobTable::kDatabaseFileName;
     // How long a statement waits for a lock held by another process (the print backend).
     static constexpr std::chrono::milliseconds kBusyTimeout{2000};
 
