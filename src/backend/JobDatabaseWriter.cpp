@@ -3,7 +3,7 @@
 #include "BackendDefaults.h"
 #include "SharedAccess.h"
 
-#include "foundation/JobTable.h"
+#include "foundation/JobDatabase.h"
 
 #include <QFile>
 #include <QStringList>
@@ -24,12 +24,12 @@ QByteArray replaceStatement()
 {
     QStringList columns;
     QStringList parameters;
-    for (const char *column : JobTable::kColumns) {
+    for (const char *column : JobDatabase::kColumns) {
         columns << QLatin1String(column);
         parameters << QLatin1Char(':') + QLatin1String(column);
     }
     return QStringLiteral("REPLACE INTO %1 (%2) VALUES (%3);")
-        .arg(QLatin1String(JobTable::kTableName), columns.join(QLatin1Char(',')),
+        .arg(QLatin1String(JobDatabase::kTableName), columns.join(QLatin1Char(',')),
              parameters.join(QLatin1Char(',')))
         .toUtf8();
 }
@@ -72,7 +72,7 @@ JobDatabaseWriter::JobDatabaseWriter(QString folder)
 
 QString JobDatabaseWriter::databasePath() const
 {
-    return QStringLiteral("%1/%2").arg(m_folder, QLatin1String(JobTable::kDatabaseFileName));
+    return QStringLiteral("%1/%2").arg(m_folder, QLatin1String(JobDatabase::kFileName));
 }
 
 Result<Done> JobDatabaseWriter::write(const JobRow &row) const
@@ -95,7 +95,7 @@ Result<Done> JobDatabaseWriter::write(const JobRow &row) const
         if (auto shared = grantSharedMode(folder->get()); !shared)
             return failure(shared.error().code, shared.error().description);
         SQLite::Transaction transaction(database);
-        database.exec(JobTable::kCreateTable);
+        database.exec(JobDatabase::kCreateTable);
         SQLite::Statement replace(database, replaceStatement().constData());
         for (const auto &[column, value] : columnValues(row))
             bindValue(replace, column, value);
@@ -109,8 +109,8 @@ Result<Done> JobDatabaseWriter::write(const JobRow &row) const
 
 Result<Done> JobDatabaseWriter::grantSharedMode(int folder)
 {
-    const Result<FileDescriptor> file = SharedFolderFiles::openRegularFile(
-        folder, QLatin1String(JobTable::kDatabaseFileName), O_RDONLY);
+    const Result<FileDescriptor> file =
+        SharedFolderFiles::openRegularFile(folder, QLatin1String(JobDatabase::kFileName), O_RDONLY);
     if (!file)
         return file.error();
     return SharedFolderFiles::grantMode(file->get(), BackendDefaults::kSharedFileMode);

@@ -7,7 +7,7 @@
 #include "DBJob.h"
 #include "DataBaseHelper.h"
 
-#include "foundation/JobTable.h"
+#include "foundation/JobDatabase.h"
 
 #include <QList>
 #include <QString>
@@ -41,7 +41,7 @@ public:
         "                         SELECT * FROM t_job where job_id = %1;";
     static constexpr auto kJobsQuery =
         "                         SELECT * FROM t_job                          %1;";
-    static constexpr auto kCreateTable = JobTable::kCreateTable;
+    static constexpr auto kCreateTable = JobDatabase::kCreateTable;
     static constexpr auto kDropTable =
         "                  DROP TABLE IF EXISTS t_job;                  ";
     static constexpr auto kDeleteJob = "delete from t_job where job_id = ? ";

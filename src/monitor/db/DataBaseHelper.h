@@ -6,7 +6,7 @@
 // refused. sharedInstance() opens the fixed file on first use and lives for the process; tests
 // construct helpers on folders of their own.
 
-#include "foundation/JobTable.h"
+#include "foundation/JobDatabase.h"
 
 #include <QString>
 
@@ -20,7 +20,7 @@
 class DataBaseHelper
 {
 public:
-    static constexpr auto kFileName = JobTable::kDatabaseFileName;
+    static constexpr auto kFileName = JobDatabase::kFileName;
     // How long a statement waits for a lock held by another process (the print backend).
     static constexpr std::chrono::milliseconds kBusyTimeout{2000};
 

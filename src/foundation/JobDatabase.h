@@ -6,9 +6,9 @@
 
 #include <array>
 
-namespace JobTable {
+namespace JobDatabase {
 
-inline constexpr auto kDatabaseFileName = "print_job.db";
+inline constexpr auto kFileName = "print_job.db";
 inline constexpr auto kTableName = "t_job";
 
 inline constexpr std::array kColumns{"job_id", "fileName",   "copies",    "orientation",
@@ -22,4 +22,4 @@ inline constexpr auto kCreateTable =
     "orientation text,duplex text,color text,paperSize text,pageType text,pages text,"
     "totalPages text,isUploaded integer DEFAULT 0,PRIMARY KEY (job_id));";
 
-} // namespace JobTable
+} // namespace JobDatabase
