@@ -1,18 +1,14 @@
 #pragma once
 
-// The fixed places and texts of the vqmprinter CUPS backend. Classes take the spool root through
-// their constructors so that tests can give them a folder of their own.
+// The fixed texts and modes of the vqmprinter CUPS backend. Where it writes is the spool tree of
+// foundation/SpoolLayout.h; classes take the spool root through their constructors so that tests
+// can give them a folder of their own.
 
 #include <sys/types.h>
 
 namespace BackendDefaults {
 
 inline constexpr auto kErrorDomain = "vqmprinter";
-
-// Shared with the monitor and the client: the job PDFs, the job table and both programs' logs.
-inline constexpr auto kSpoolRoot = "/var/spool/vqmprinter";
-inline constexpr auto kPdfFolderName = "pdf_out";
-inline constexpr auto kDatabaseFolderName = "db";
 
 // The line CUPS shows when it asks the backend which devices it offers.
 inline constexpr auto kDeviceListing = "direct vqmprinter:/ \"Tarvello\" \"Tarvello print client\"";

@@ -3,19 +3,66 @@
 #include "BackendDefaults.h"
 #include "SharedAccess.h"
 
-#include "monitor/db/DBBusiness.h"
+#include "foundation/JobDatabase.h"
 
 #include <QFile>
+#include <QStringList>
+#include <QVariant>
 
 #include <SQLiteCpp/Database.h>
 #include <SQLiteCpp/Statement.h>
 #include <SQLiteCpp/Transaction.h>
 
+#include <fcntl.h>
+
+#include <utility>
+
 namespace {
 
-constexpr auto kReplaceJob =
-    "REPLACE INTO t_job (job_id,fileName,copies,orientation,duplex,color,paperSize,pageType,"
-    "pages,totalPages,isUploaded) VALUES (?,?,?,?,?,?,?,?,NULL,NULL,0);";
+// Every column of the table, each bound by its name.
+QByteArray replaceStatement()
+{
+    QStringList columns;
+    QStringList parameters;
+    for (const char *column : JobDatabase::kColumns) {
+        columns << QLatin1String(column);
+        parameters << QLatin1Char(':') + QLatin1String(column);
+    }
+    return QStringLiteral("REPLACE INTO %1 (%2) VALUES (%3);")
+        .arg(QLatin1String(JobDatabase::kTableName), columns.join(QLatin1Char(',')),
+             parameters.join(QLatin1Char(',')))
+        .toUtf8();
+}
+
+// The row's value of each column; the page counts stay empty for the monitor, and the row starts
+// as not uploaded.
+QList<std::pair<const char *, QVariant>> columnValues(const JobRow &row)
+{
+    return {
+        {"job_id", QVariant::fromValue(row.jobId)},
+        {"fileName", row.fileName},
+        {"copies", row.copies},
+        {"orientation", row.orientation},
+        {"duplex", row.duplex},
+        {"color", row.color},
+        {"paperSize", row.paperSize},
+        {"pageType", row.pageType},
+        {"pages", QVariant()},
+        {"totalPages", QVariant()},
+        {"isUploaded", QVariant::fromValue(qint64(0))},
+    };
+}
+
+void bindValue(SQLite::Statement &statement, const char *column, const QVariant &value)
+{
+    const std::string parameter = std::string(":") + column;
+    if (value.isNull())
+        statement.bind(parameter);
+    else if (value.typeId() == QMetaType::LongLong)
+        statement.bind(parameter, static_cast<int64_t>(value.toLongLong()));
+    else
+        statement.bind(parameter, value.toString().toStdString());
+}
 
 } // namespace
 
@@ -25,36 +72,46 @@ JobDatabaseWriter::JobDatabaseWriter(QString folder)
 
 QString JobDatabaseWriter::databasePath() const
 {
-    return QStringLiteral("%1/%2").arg(m_folder, QLatin1String(DataBaseHelper::kFileName));
+    return QStringLiteral("%1/%2").arg(m_folder, QLatin1String(JobDatabase::kFileName));
 }
 
 Result<Done> JobDatabaseWriter::write(const JobRow &row) const
 {
-    if (auto folder = SharedAccess::makeFolder(m_folder); !folder)
+    const Result<FileDescriptor> folder = SharedAccess::makeFolder(m_folder);
+    if (!folder)
         return folder.error();
     const QString path = databasePath();
-    const QByteArray name = QFile::encodeName(path);
+    const auto failure = [&](int code, const QString &reason) {
+        return Error{
+            QString::fromLatin1(BackendDefaults::kErrorDomain), code,
+            QStringLiteral("cannot write job %1 into %2: %3").arg(row.jobId).arg(path, reason)};
+    };
     try {
-        SQLite::Database database(name.constData(), SQLite::OPEN_READWRITE | SQLite::OPEN_CREATE,
+        // A link at the database's name, planted by another user, is refused rather than followed.
+        SQLite::Database database(QFile::encodeName(path).constData(),
+                                  SQLite::OPEN_READWRITE | SQLite::OPEN_CREATE |
+                                      SQLite::OPEN_NOFOLLOW,
                                   static_cast<int>(kBusyTimeout.count()));
-        if (auto mode = SharedAccess::grantMode(path, BackendDefaults::kSharedFileMode); !mode)
-            return mode.error();
+        if (auto shared = grantSharedMode(folder->get()); !shared)
+            return failure(shared.error().code, shared.error().description);
         SQLite::Transaction transaction(database);
-        database.exec(DBBusiness::kCreateTable);
-        SQLite::Statement replace(database, kReplaceJob);
-        int column = 0;
-        replace.bind(++column, static_cast<int64_t>(row.jobId));
-        for (const QString *text : {&row.fileName, &row.copies, &row.orientation, &row.duplex,
-                                    &row.color, &row.paperSize, &row.pageType}) {
-            replace.bind(++column, text->toStdString());
-        }
+        database.exec(JobDatabase::kCreateTable);
+        SQLite::Statement replace(database, replaceStatement().constData());
+        for (const auto &[column, value] : columnValues(row))
+            bindValue(replace, column, value);
         replace.exec();
         transaction.commit();
     } catch (const SQLite::Exception &error) {
-        return Error{QString::fromLatin1(BackendDefaults::kErrorDomain), error.getErrorCode(),
-                     QStringLiteral("cannot write job %1 into %2: %3")
-                         .arg(row.jobId)
-                         .arg(path, QString::fromUtf8(error.what()))};
+        return failure(error.getErrorCode(), QString::fromUtf8(error.what()));
     }
     return Done{};
+}
+
+Result<Done> JobDatabaseWriter::grantSharedMode(int folder)
+{
+    const Result<FileDescriptor> file =
+        SharedFolderFiles::openRegularFile(folder, QLatin1String(JobDatabase::kFileName), O_RDONLY);
+    if (!file)
+        return file.error();
+    return SharedFolderFiles::grantMode(file->get(), BackendDefaults::kSharedFileMode);
 }

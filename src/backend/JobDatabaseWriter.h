@@ -2,7 +2,9 @@
 
 // Writes the row of a job into the job table that the monitor reads, creating the database
 // folder, the file and the table when they are missing. The file is opened for each write and
-// closed again, so the backend holds no lock between jobs. Runs on the calling thread.
+// closed again, so the backend holds no lock between jobs. Every local user can write to the
+// database folder: a link standing at the database's name is never followed, neither to open the
+// database nor to set its mode, and the write fails instead. Runs on the calling thread.
 
 #include "JobRow.h"
 
@@ -26,5 +28,8 @@ public:
     QString databasePath() const;
 
 private:
+    // Opens the file up to the shared mode, through a descriptor of the file itself.
+    static Result<Done> grantSharedMode(int folder);
+
     QString m_folder;
 };

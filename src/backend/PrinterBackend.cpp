@@ -4,8 +4,10 @@
 #include "JobArguments.h"
 #include "JobDatabaseWriter.h"
 #include "JobOptions.h"
+#include "SharedAccess.h"
 #include "SpoolPdfWriter.h"
 
+#include "foundation/SpoolLayout.h"
 #include "foundation/TextHelpers/Base64.h"
 
 #include <QFile>
@@ -59,13 +61,16 @@ int PrinterBackend::run(const QByteArrayList &arguments)
 
 int PrinterBackend::spool(const JobArguments &job, QIODevice &data)
 {
-    const JobDatabaseWriter database(QStringLiteral("%1/%2").arg(
-        m_spoolRoot, QLatin1String(BackendDefaults::kDatabaseFolderName)));
+    // The installation makes the spool root; it is made here only where that was skipped.
+    if (const Result<FileDescriptor> root = SharedAccess::makeFolder(m_spoolRoot); !root)
+        return fail(root.error().description);
+    const JobDatabaseWriter database(
+        QStringLiteral("%1/%2").arg(m_spoolRoot, QLatin1String(SpoolLayout::kDatabaseFolderName)));
     if (const Result<Done> written = database.write(rowOf(job)); !written)
         return fail(written.error().description);
 
     const SpoolPdfWriter pdf(
-        QStringLiteral("%1/%2").arg(m_spoolRoot, QLatin1String(BackendDefaults::kPdfFolderName)),
+        QStringLiteral("%1/%2").arg(m_spoolRoot, QLatin1String(SpoolLayout::kPdfFolderName)),
         m_isCancelled);
     if (const Result<Done> written = pdf.write(job.jobId, data); !written) {
         // CUPS has already ended a cancelled job; there is nothing to report as a failure.

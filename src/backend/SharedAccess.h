@@ -1,24 +1,21 @@
 #pragma once
 
-// Folders and files the backend shares with every user's monitor. CUPS runs backends with a
-// restrictive umask, so modes are set explicitly rather than left to creation. Plain functions,
-// any thread.
+// The folders the backend shares with every user's monitor. Every local user can write to the
+// spool tree, so an entry found there may have been planted: a folder is opened only when it is a
+// folder itself, never through a link, and its mode is set through that descriptor. CUPS runs
+// backends with a restrictive umask, so a folder made here gets the shared mode explicitly. Plain
+// functions, any thread.
 
 #include "foundation/Error.h"
+#include "foundation/SharedFolderFiles.h"
 
 #include <QString>
-
-#include <sys/types.h>
 
 class SharedAccess
 {
 public:
-    // Makes the folder and any missing parents; each folder made here gets the shared folder mode.
-    static Result<Done> makeFolder(const QString &path);
-
-    // Adds the permission bits of the mode to the file's own, never removing any.
-    static Result<Done> grantMode(const QString &path, mode_t mode);
-
-    // An error describing what failed, with the system's reason for errno.
-    static Error systemError(const QString &what, int errorNumber);
+    // Opens the folder, making it first (its parent must exist) when it is missing. A folder made
+    // here gets the shared folder mode; one that exists keeps its own. A link or any other entry
+    // at the name is refused.
+    static Result<FileDescriptor> makeFolder(const QString &path);
 };

@@ -6,56 +6,68 @@
 #include <QFile>
 #include <QIODevice>
 
+#include <unistd.h>
+
 #include <cerrno>
 #include <cstdio>
+
+namespace {
+
+QString pdfName(qint64 jobId)
+{
+    return QStringLiteral("%1.pdf").arg(jobId);
+}
+
+// Hidden, and without the ".pdf" extension the monitor takes as a job.
+QString partialName(qint64 jobId)
+{
+    return QStringLiteral(".%1.partial").arg(jobId);
+}
+
+} // namespace
 
 SpoolPdfWriter::SpoolPdfWriter(QString folder, std::function<bool()> isCancelled)
     : m_folder(std::move(folder))
     , m_isCancelled(std::move(isCancelled))
 {}
 
-QString SpoolPdfWriter::pdfPath(qint64 jobId) const
-{
-    return QStringLiteral("%1/%2.pdf").arg(m_folder).arg(jobId);
-}
-
-QString SpoolPdfWriter::partialPath(qint64 jobId) const
-{
-    // Hidden, and without the ".pdf" extension the monitor takes as a job.
-    return QStringLiteral("%1/.%2.partial").arg(m_folder).arg(jobId);
-}
-
 Result<Done> SpoolPdfWriter::write(qint64 jobId, QIODevice &source) const
 {
-    if (auto folder = SharedAccess::makeFolder(m_folder); !folder)
+    const Result<FileDescriptor> folder = SharedAccess::makeFolder(m_folder);
+    if (!folder)
         return folder.error();
-    const QString partial = partialPath(jobId);
-    Result<Done> copied = copy(source, partial);
+    const QString partial = partialName(jobId);
+    Result<FileDescriptor> file =
+        SharedFolderFiles::replaceFile(folder->get(), partial, BackendDefaults::kSharedFileMode);
+    if (!file)
+        return inFolder(file.error());
+    Result<Done> copied = copy(source, file->get(), partial);
+    file->reset();
+    const QByteArray encodedPartial = QFile::encodeName(partial);
     if (copied) {
-        const QString target = pdfPath(jobId);
-        // rename() replaces a stale file of the same name in one step.
-        if (std::rename(QFile::encodeName(partial).constData(),
-                        QFile::encodeName(target).constData()) != 0) {
-            copied = SharedAccess::systemError(
-                QStringLiteral("cannot move the PDF to %1").arg(target), errno);
+        const QString target = pdfName(jobId);
+        // Replaces whatever has the name in one step, a link itself rather than its target.
+        if (::renameat(folder->get(), encodedPartial.constData(), folder->get(),
+                       QFile::encodeName(target).constData()) != 0) {
+            copied = inFolder(SharedFolderFiles::systemError(
+                QStringLiteral("cannot move the PDF to %1").arg(target), errno));
         }
     }
     if (!copied)
-        QFile::remove(partial);
+        ::unlinkat(folder->get(), encodedPartial.constData(), 0);
     return copied;
 }
 
-Result<Done> SpoolPdfWriter::copy(QIODevice &source, const QString &target) const
+Result<Done> SpoolPdfWriter::copy(QIODevice &source, int target, const QString &targetName) const
 {
     const auto failure = [&](const QString &what, const QIODevice &device) {
         return Error{QString::fromLatin1(BackendDefaults::kErrorDomain), EIO,
                      QStringLiteral("%1: %2").arg(what, device.errorString())};
     };
-    QFile file(target);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
-        return failure(QStringLiteral("cannot create %1").arg(target), file);
-    if (auto mode = SharedAccess::grantMode(target, BackendDefaults::kSharedFileMode); !mode)
-        return mode.error();
+    const QString targetPath = QStringLiteral("%1/%2").arg(m_folder, targetName);
+    QFile file;
+    if (!file.open(target, QIODevice::WriteOnly, QFileDevice::DontCloseHandle))
+        return failure(QStringLiteral("cannot write %1").arg(targetPath), file);
     QByteArray block(kBlockSize, Qt::Uninitialized);
     for (;;) {
         const qint64 length = source.read(block.data(), block.size());
@@ -69,11 +81,16 @@ Result<Done> SpoolPdfWriter::copy(QIODevice &source, const QString &target) cons
         if (length == 0)
             break;
         if (file.write(block.constData(), length) != length)
-            return failure(QStringLiteral("cannot write %1").arg(target), file);
+            return failure(QStringLiteral("cannot write %1").arg(targetPath), file);
     }
     // A full disk may only show when the last data leaves the buffer.
     if (!file.flush())
-        return failure(QStringLiteral("cannot write %1").arg(target), file);
-    file.close();
+        return failure(QStringLiteral("cannot write %1").arg(targetPath), file);
     return Done{};
+}
+
+Error SpoolPdfWriter::inFolder(const Error &error) const
+{
+    return Error{error.domain, error.code,
+                 QStringLiteral("%1: %2").arg(m_folder, error.description)};
 }

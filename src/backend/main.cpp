@@ -1,7 +1,8 @@
 // vqmprinter: the CUPS backend of the Tarvello queue.
 
-#include "BackendDefaults.h"
 #include "PrinterBackend.h"
+
+#include "foundation/SpoolLayout.h"
 
 #include <QByteArrayList>
 #include <QFile>
@@ -39,7 +40,7 @@ int main(int argc, char **argv)
     for (int i = 1; i < argc; ++i)
         arguments.append(QByteArray(argv[i]));
 
-    PrinterBackend backend(QString::fromLatin1(BackendDefaults::kSpoolRoot),
-                           {input, output, messages}, [] { return cancelled != 0; });
+    PrinterBackend backend(QString::fromLatin1(SpoolLayout::kRoot), {input, output, messages},
+                           [] { return cancelled != 0; });
     return backend.run(arguments);
 }

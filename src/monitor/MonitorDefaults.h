@@ -3,15 +3,17 @@
 // The fixed folders, limits and names of vqmmonitor. The program has no configuration; classes
 // take these values through their constructors so that tests can give them others.
 
+#include "foundation/SpoolLayout.h"
+
 #include <chrono>
 
 namespace MonitorDefaults {
 
 using namespace std::chrono_literals;
 
-inline constexpr auto kSpoolFolder = "/var/spool/vqmprinter/pdf_out";
-inline constexpr auto kLogFolder = "/var/spool/vqmprinter/mlog";
-inline constexpr auto kDatabaseFolder = "/var/spool/vqmprinter/db";
+inline constexpr auto kSpoolFolder = SpoolLayout::kPdfFolder;
+inline constexpr auto kLogFolder = SpoolLayout::kMonitorLogFolder;
+inline constexpr auto kDatabaseFolder = SpoolLayout::kDatabaseFolder;
 inline constexpr auto kCopyFolder = "/tmp/vqmprinter";
 
 // Spool PDFs older than this are deleted at start.

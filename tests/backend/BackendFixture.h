@@ -15,6 +15,7 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <memory>
 #include <optional>
 
 struct BackendOutcome
@@ -33,7 +34,9 @@ protected:
         const QByteArrayList &arguments, QIODevice &input,
         std::function<bool()> isCancelled = [] { return false; });
 
-    QString root() const { return m_root.path(); }
+    QString root() const { return m_root->path(); }
+    // Moves on to a new, empty spool root.
+    void useFreshRoot() { m_root = std::make_unique<QTemporaryDir>(); }
     QString pdfFolder() const { return root() + QStringLiteral("/pdf_out"); }
     QString databaseFolder() const { return root() + QStringLiteral("/db"); }
     QString databasePath() const { return databaseFolder() + QStringLiteral("/print_job.db"); }
@@ -55,6 +58,10 @@ protected:
 
     static const QByteArray kPdf;
 
+    // Makes a symbolic link as another user (nobody) would, where the test runs as root; the
+    // folder of the link must let that user in. Returns the tool's complaint, empty on success.
+    static QByteArray plantLinkAsAnotherUser(const QString &target, const QString &link);
+
 private:
-    QTemporaryDir m_root;
+    std::unique_ptr<QTemporaryDir> m_root = std::make_unique<QTemporaryDir>();
 };

@@ -1,5 +1,6 @@
 // `cmake --install` of the backend's parts into a staging folder (DESTDIR).
 
+#include "foundation/SpoolLayout.h"
 #include "support/TestSupport.h"
 
 #include <QDir>
@@ -55,14 +56,15 @@ TEST_F(InstallTest, backendComponentInstallsProgramPpdIniAndSpoolTree)
 {
     install(QStringLiteral("backend"));
 
-    // Only root may run it, so that cupsd runs it as root.
+    // Every user may run it, so that cupsd runs it as its unprivileged user, never as root.
     const QString backend = staged(QStringLiteral(VQM_CUPS_BACKEND_DIR "/vqmprinter"));
-    EXPECT_EQ(modeOf(backend), 0700u);
+    EXPECT_EQ(modeOf(backend), 0755u);
     EXPECT_EQ(modeOf(staged(QStringLiteral("/usr/share/ppd/tarvello/Tarvello.ppd"))), 0644u);
-    for (const char *folder : {"", "/pdf_out", "/db", "/alog", "/mlog"}) {
-        EXPECT_EQ(modeOf(staged(QStringLiteral("/var/spool/vqmprinter") + QLatin1String(folder))),
-                  0777u)
-            << folder;
+    // The tree the programs expect.
+    for (const char *folder :
+         {SpoolLayout::kRoot, SpoolLayout::kPdfFolder, SpoolLayout::kDatabaseFolder,
+          SpoolLayout::kClientLogFolder, SpoolLayout::kMonitorLogFolder}) {
+        EXPECT_EQ(modeOf(staged(QLatin1String(folder))), 0777u) << folder;
     }
 
     const QString ini = staged(QStringLiteral("/usr/libexec/cups/backend/setup.ini"));

@@ -6,9 +6,15 @@
 #include "PrintRoad.h"
 #include "SamplePdf.h"
 
+#include "foundation/JobDatabase.h"
+#include "foundation/SpoolLayout.h"
 #include "support/TestSupport.h"
 
+#include <QFile>
+
 #include <gtest/gtest.h>
+
+#include <sys/stat.h>
 
 #include <ostream>
 
@@ -147,6 +153,13 @@ TEST_F(PrintRoadTest, onePrintArrivesWhole)
     EXPECT_EQ(m_road.submissions().size(), 1);
     EXPECT_EQ(notificationsEndingWith(kUploadSucceeded),
               QStringList({kUploading, kUploadSucceeded}));
+    // CUPS ran the backend as its own unprivileged user, never as root: the job database that the
+    // backend made belongs to that user.
+    struct stat database = {};
+    const QString databasePath = QStringLiteral("%1/%2").arg(
+        QLatin1String(SpoolLayout::kDatabaseFolder), QLatin1String(JobDatabase::kFileName));
+    ASSERT_EQ(::stat(QFile::encodeName(databasePath).constData(), &database), 0);
+    EXPECT_NE(database.st_uid, 0u);
     // The monitor made the client the handler of its hand-off URLs.
     EXPECT_TRUE(TestSupport::readFile(m_road.workPath(QStringLiteral("config/mimeapps.list")))
                     .contains("x-scheme-handler/vandrix=com.dalvemor.vqm.client.desktop"));

@@ -6,8 +6,12 @@
 #include "support/OtherUser.h"
 #include "support/TestSupport.h"
 
+#include "foundation/JobDatabase.h"
+
 #include <QDir>
 #include <QFileInfo>
+#include <QMetaProperty>
+#include <QStringList>
 #include <QTemporaryDir>
 
 #include <SQLiteCpp/Database.h>
@@ -92,6 +96,28 @@ TEST(DBModelStatements, MultiRowStatement)
     EXPECT_TRUE(sql.contains("isUploaded) VALUES('1','QQ==','1',"));
     EXPECT_TRUE(sql.contains("'0'),('2','Qg==','3',"));
     EXPECT_TRUE(sql.endsWith("'0');"));
+}
+
+TEST_F(JobTable, RecordAndTableFollowTheColumnOrderBothWritersShare)
+{
+    QStringList shared;
+    for (const char *column : JobDatabase::kColumns)
+        shared << QLatin1String(column);
+
+    // The record's own properties, in declaration order: the order of its statements.
+    const QMetaObject &record = DBJob::staticMetaObject;
+    QStringList properties;
+    for (int i = record.propertyOffset(); i < record.propertyCount(); ++i)
+        properties << QLatin1String(record.property(i).name());
+    EXPECT_EQ(properties, shared);
+
+    // The table as the monitor creates it.
+    SQLite::Database database(QFile::encodeName(helper->dbPath()).constData());
+    SQLite::Statement info(database, "PRAGMA table_info(t_job)");
+    QStringList columns;
+    while (info.executeStep())
+        columns << QString::fromUtf8(info.getColumn(1).getText());
+    EXPECT_EQ(columns, shared);
 }
 
 TEST_F(JobTable, RowWithNullColumnsRoundTripsUnchanged)

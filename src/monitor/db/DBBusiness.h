@@ -7,6 +7,8 @@
 #include "DBJob.h"
 #include "DataBaseHelper.h"
 
+#include "foundation/JobDatabase.h"
+
 #include <QList>
 #include <QString>
 
@@ -47,10 +49,7 @@ public:
         "                         SELECT * FROM t_job where job_id = %1;";
     static constexpr auto kJobsQuery =
         "                         SELECT * FROM t_job                          %1;";
-    static constexpr auto kCreateTable =
-        "        CREATE TABLE IF NOT EXISTS t_job (job_id integer,fileName text,copies text,"
-        "orientation text,duplex text,color text,paperSize text,pageType text,pages text,"
-        "totalPages text,isUploaded integer DEFAULT 0,PRIMARY KEY (job_id));";
+    static constexpr auto kCreateTable = JobDatabase::kCreateTable;
     static constexpr auto kDropTable =
         "                  DROP TABLE IF EXISTS t_job;                  ";
     static constexpr auto kDeleteJob = "delete from t_job where job_id = ? ";

@@ -1,9 +1,12 @@
 #pragma once
 
 // One row of the print backend's job table t_job. The declaration order of the properties is the
-// column order of every statement built from the record. Plain value, any thread.
+// column order of every statement built from the record, JobDatabase::kColumns. Plain value, any
+// thread.
 
 #include "DBModel.h"
+
+#include "foundation/JobDatabase.h"
 
 #include <QString>
 
@@ -23,7 +26,7 @@ class DBJob : public DBModel
     Q_PROPERTY(qint64 isUploaded MEMBER isUploaded)
 
 public:
-    static constexpr auto kTableName = "t_job";
+    static constexpr auto kTableName = JobDatabase::kTableName;
 
     qint64 job_id = 0;
     QString fileName; // document name, Base64 text as the backend stores it

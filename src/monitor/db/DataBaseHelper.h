@@ -7,6 +7,7 @@
 // construct helpers on folders of their own.
 
 #include "foundation/Error.h"
+#include "foundation/JobDatabase.h"
 
 #include <QString>
 
@@ -20,7 +21,7 @@
 class DataBaseHelper
 {
 public:
-    static constexpr auto kFileName = "print_job.db";
+    static constexpr auto kFileName = JobDatabase::kFileName;
     // How long a statement waits for a lock held by another process (the print backend).
     static constexpr std::chrono::milliseconds kBusyTimeout{2000};
     // Domain of the errors below; their code is SQLite's (extended) result code.

@@ -96,6 +96,11 @@ Result<Done> PrintRoad::start()
         return isolated;
     if (!m_work.isValid())
         return roadError(QStringLiteral("cannot create the road's folder"));
+    // cupsd runs the backend as its unprivileged user, who must reach the job files in the
+    // private server's spool below this folder.
+    QFile::setPermissions(m_work.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner |
+                                             QFile::ReadGroup | QFile::ExeGroup | QFile::ReadOther |
+                                             QFile::ExeOther);
     for (const char *name : {"cups", "sim", "session", "home", "config", "data/applications",
                              "data-dirs", "cache", "runtime", "logs"}) {
         if (!QDir().mkpath(workPath(QLatin1String(name))))
@@ -147,7 +152,7 @@ Result<Done> PrintRoad::installBackend()
     for (const QString &folder : std::as_const(m_programs.shadowedFolders)) {
         if (!QFileInfo::exists(stage + folder))
             continue;
-        // "cp -a" keeps the modes the installation gave (the backend's 0700, the spool's 0777).
+        // "cp -a" keeps the modes the installation gave (the backend's 0755, the spool's 0777).
         if (auto copied =
                 Tool::run(QStringLiteral("cp"),
                           {QStringLiteral("-a"), stage + folder + QStringLiteral("/."), folder});

@@ -1,0 +1,145 @@
+// Entries another local user plants in the spool tree, which every user may write: the backend
+// never writes, creates or changes modes through them.
+
+#include "BackendFixture.h"
+
+#include "support/TestSupport.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QTemporaryDir>
+
+#include <cups/backend.h>
+#include <sys/stat.h>
+
+namespace {
+
+enum class Outcome {
+    WritesItsOwnFile, // the job is spooled, its PDF a file of the backend's own
+    Fails,            // the job fails with an error line for CUPS
+    Either,           // only what the link names is asserted
+};
+
+enum class Target {
+    OutsideFile,
+    OutsideFolder,
+    Dangling,
+};
+
+struct PlantCase
+{
+    const char *name; // where the link stands, below the spool root
+    Outcome outcome;
+};
+
+constexpr qint64 kJobId = 21;
+constexpr auto kSecret = "the administrator's own file\n";
+constexpr mode_t kSecretMode = 0600;
+
+class PlantedEntryTest : public BackendFixture
+{
+protected:
+    // The spool root as the installation leaves it: open to every user, and not sticky, so the
+    // kernel's protection of links in sticky folders plays no part.
+    void openSpoolTree()
+    {
+        for (const QString &folder : {root(), pdfFolder(), databaseFolder()}) {
+            ASSERT_TRUE(QDir().mkpath(folder));
+            ASSERT_EQ(::chmod(QFile::encodeName(folder).constData(), 0777), 0);
+        }
+    }
+
+    QString outsideFile() const { return m_outside.filePath(QStringLiteral("secret")); }
+    QString outsideFolder() const { return m_outside.filePath(QStringLiteral("folder")); }
+    QString danglingTarget() const { return m_outside.filePath(QStringLiteral("never-made")); }
+
+    QString targetPath(Target target) const
+    {
+        switch (target) {
+        case Target::OutsideFile:
+            return outsideFile();
+        case Target::OutsideFolder:
+            return outsideFolder();
+        case Target::Dangling:
+            break;
+        }
+        return danglingTarget();
+    }
+
+    void makeOutsideEntries()
+    {
+        ASSERT_TRUE(TestSupport::writeFile(outsideFile(), kSecret));
+        ASSERT_EQ(::chmod(QFile::encodeName(outsideFile()).constData(), kSecretMode), 0);
+        ASSERT_TRUE(QDir().mkpath(outsideFolder()));
+        ASSERT_EQ(::chmod(QFile::encodeName(outsideFolder()).constData(), 0700), 0);
+    }
+
+    void expectOutsideUntouched(const std::string &what) const
+    {
+        EXPECT_EQ(TestSupport::readFile(outsideFile()), kSecret) << what;
+        EXPECT_EQ(modeOf(outsideFile()), unsigned(kSecretMode)) << what;
+        EXPECT_EQ(modeOf(outsideFolder()), 0700u) << what;
+        EXPECT_TRUE(QDir(outsideFolder()).isEmpty()) << what;
+        EXPECT_FALSE(QFileInfo::exists(danglingTarget())) << what;
+        EXPECT_FALSE(QFileInfo(danglingTarget()).isSymLink()) << what;
+    }
+
+private:
+    QTemporaryDir m_outside;
+};
+
+TEST_F(PlantedEntryTest, linksPlantedAtTheBackendsNamesAreNeverFollowed)
+{
+    const PlantCase cases[] = {
+        // Its own temporary name: whatever stands there is replaced by a new file.
+        {"pdf_out/.21.partial", Outcome::WritesItsOwnFile},
+        // The job's name: the finished file is renamed over the link itself.
+        {"pdf_out/21.pdf", Outcome::WritesItsOwnFile},
+        // The database is shared with the monitor, so it cannot be replaced: the job fails as
+        // for a database that cannot be written.
+        {"db/print_job.db", Outcome::Fails},
+        // SQLite's own journal: removed as stale when it names something, refused when dangling.
+        {"db/print_job.db-journal", Outcome::Either},
+        {"pdf_out", Outcome::Fails},
+        {"db", Outcome::Fails},
+    };
+    for (const PlantCase &plant : cases) {
+        for (const Target target : {Target::OutsideFile, Target::OutsideFolder, Target::Dangling}) {
+            const std::string what =
+                std::string(plant.name) + " -> " + targetPath(target).toStdString();
+            useFreshRoot();
+            openSpoolTree();
+            makeOutsideEntries();
+            const QString link = root() + u'/' + QLatin1String(plant.name);
+            if (QFileInfo(link).isDir()) {
+                ASSERT_TRUE(QDir().rmdir(link)) << what;
+            }
+            const QByteArray planted = plantLinkAsAnotherUser(targetPath(target), link);
+            ASSERT_TRUE(planted.isEmpty()) << what << ": " << planted.constData();
+
+            const BackendOutcome outcome = run(jobArguments(kJobId, ""), kPdf);
+
+            expectOutsideUntouched(what);
+            if (plant.outcome == Outcome::WritesItsOwnFile) {
+                EXPECT_EQ(outcome.status, CUPS_BACKEND_OK) << what << outcome.messages.constData();
+                EXPECT_FALSE(QFileInfo(pdfPath(kJobId)).isSymLink()) << what;
+                EXPECT_EQ(TestSupport::readFile(pdfPath(kJobId)), kPdf) << what;
+                EXPECT_EQ(modeOf(pdfPath(kJobId)), 0666u) << what;
+                EXPECT_EQ(QDir(pdfFolder())
+                              .entryList(QDir::AllEntries | QDir::Hidden | QDir::System |
+                                         QDir::NoDotAndDotDot),
+                          QStringList{QStringLiteral("21.pdf")})
+                    << what;
+            } else if (plant.outcome == Outcome::Fails) {
+                EXPECT_EQ(outcome.status, CUPS_BACKEND_FAILED) << what;
+                EXPECT_TRUE(outcome.messages.startsWith("ERROR: "))
+                    << what << outcome.messages.constData();
+                // Left as it was planted.
+                EXPECT_EQ(QFileInfo(link).symLinkTarget(), targetPath(target)) << what;
+            }
+        }
+    }
+}
+
+} // namespace
