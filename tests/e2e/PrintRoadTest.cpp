@@ -180,6 +180,7 @@ TEST_F(PrintRoadTest, twoQuickPrintsBothArrive)
     EXPECT_EQ(m_road.submissions().size(), 2);
     const QStringList notifications = notificationsEndingWith(kUploadSucceeded);
     EXPECT_EQ(notifications.count(kUploading), 2) << notifications.join(", ").toStdString();
+    ASSERT_FALSE(notifications.isEmpty());
     EXPECT_EQ(notifications.last(), kUploadSucceeded) << notifications.join(", ").toStdString();
 }
 
