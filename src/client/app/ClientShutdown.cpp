@@ -7,16 +7,21 @@
 
 #include <cstdlib>
 
-int ClientShutdown::finish(int status, HTTPManager &http, QThreadPool &pool,
-                           std::chrono::milliseconds drainLimit)
+int ClientShutdown::finish(int status, HTTPManager &http)
 {
-    FtpExchange::abortAll();
-    http.abortAllRequests();
-    const bool drained = pool.waitForDone(int(drainLimit.count()));
+    const bool drained = abortInFlightWork(http);
     if (!drained)
         Log::client(QStringLiteral("!!work still running at the end is left behind"));
     LogSetup::shutdown();
     if (!drained)
         std::_Exit(status);
     return status;
+}
+
+bool ClientShutdown::abortInFlightWork(HTTPManager &http, QThreadPool &pool,
+                                       std::chrono::milliseconds drainLimit)
+{
+    FtpExchange::abortAll();
+    http.abortAllRequests();
+    return pool.waitForDone(int(drainLimit.count()));
 }

@@ -21,8 +21,12 @@ public:
     // An aborted FTP exchange returns within about a second (libcurl's progress callback).
     static constexpr std::chrono::milliseconds kPoolDrainLimit{1500};
 
-    // Returns the status to leave main() with, or ends the process with it.
-    static int finish(int status, HTTPManager &http,
-                      QThreadPool &pool = *QThreadPool::globalInstance(),
-                      std::chrono::milliseconds drainLimit = kPoolDrainLimit);
+    // The whole end: returns the status to leave main() with, or ends the process with it.
+    static int finish(int status, HTTPManager &http);
+
+    // Aborts every FTP exchange (for good) and every HTTP request in flight, then waits at most
+    // the limit for the pool's threads; whether they all ended.
+    static bool abortInFlightWork(HTTPManager &http,
+                                  QThreadPool &pool = *QThreadPool::globalInstance(),
+                                  std::chrono::milliseconds drainLimit = kPoolDrainLimit);
 };

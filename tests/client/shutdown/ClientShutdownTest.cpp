@@ -1,10 +1,16 @@
 // The client's end while a server hangs: the quit arrives while an FTP directory request or an
-// HTTP request waits for an answer that never comes, and the process still ends, with the quit's
-// status.
+// HTTP request waits for an answer that never comes. The work is aborted rather than waited for,
+// and the process ends with the quit's status.
+//
+// The end aborts FTP exchanges for the rest of the process: these tests have a binary of their own.
 
 #include "HangingFtpServer.h"
 
 #include "support/TestSupport.h"
+
+#include "client/app/ClientShutdown.h"
+#include "client/network/FTPFileUpload.h"
+#include "client/network/HTTPManager.h"
 
 #include <QProcess>
 #include <QTcpServer>
@@ -15,6 +21,7 @@
 
 #include <chrono>
 #include <memory>
+#include <optional>
 
 using namespace std::chrono_literals;
 
@@ -23,6 +30,8 @@ namespace {
 // Far beyond the end's own limit; only a process that would never end reaches it.
 constexpr auto kEndLimit = 20s;
 constexpr auto kRequestLimit = 20s;
+// Longer than any test: the work ends only when the client's end aborts it.
+constexpr auto kNoTimeout = std::chrono::hours(1);
 
 // Accepts connections and reads what arrives, but never answers.
 class SilentHttpServer
@@ -104,6 +113,44 @@ TEST_F(ClientShutdownTest, QuitDuringAHangingHttpRequestEndsTheProcess)
     ASSERT_TRUE(quitAndWaitForTheEnd());
     EXPECT_EQ(m_probe.exitStatus(), QProcess::NormalExit);
     EXPECT_EQ(m_probe.exitCode(), 0);
+}
+
+TEST(ClientShutdownWorkTest, HangingFtpRequestIsAbortedSoThatThePoolDrains)
+{
+    HangingFtpServer server;
+    ASSERT_TRUE(server.listen());
+    QTemporaryDir copyFolder;
+    const QString copy = copyFolder.filePath(QStringLiteral("job.pdf"));
+    ASSERT_TRUE(TestSupport::writeFile(copy, "%PDF-1.4\n%%EOF\n"));
+    VQJobInfoResult target;
+    target.ip = QStringLiteral("127.0.0.1");
+    target.port = QString::number(server.port());
+    target.dir = QStringLiteral("/a");
+    FTPFileUpload uploader{CopyFolderCheck(copyFolder.path()), kNoTimeout};
+    QCoro::Task<QString> upload = uploader.uploadFileWithFtpInfo(target, copy);
+    ASSERT_TRUE(TestSupport::waitUntil(
+        [&server] { return server.commands().contains(QStringLiteral("MKD a")); }, kRequestLimit));
+
+    HTTPManager http;
+    EXPECT_TRUE(ClientShutdown::abortInFlightWork(http));
+}
+
+TEST(ClientShutdownWorkTest, HangingHttpRequestIsAbortedAndItsCallerToldAtOnce)
+{
+    SilentHttpServer server;
+    ASSERT_TRUE(server.listen());
+    HTTPManager http(kNoTimeout);
+    std::optional<Result<QJsonObject>> outcome;
+    QCoro::Task<Result<QJsonObject>> request =
+        http.POST(QStringLiteral("http://127.0.0.1:%1/").arg(server.port()), {});
+    request.then([&outcome](const Result<QJsonObject> &done) { outcome = done; });
+    ASSERT_TRUE(TestSupport::waitUntil([&server] { return server.received().startsWith("POST "); },
+                                       kRequestLimit));
+
+    EXPECT_TRUE(ClientShutdown::abortInFlightWork(http));
+    ASSERT_TRUE(outcome.has_value());
+    EXPECT_FALSE(*outcome);
+    EXPECT_EQ(outcome->error().code, -int(QNetworkReply::OperationCanceledError));
 }
 
 } // namespace
