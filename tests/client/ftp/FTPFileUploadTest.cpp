@@ -224,14 +224,9 @@ TEST(FtpUploadGuardTest, HangingDirectoryRequestIsAbortedAndTheUploadStillTried)
     HangingFtpServer server;
     ASSERT_TRUE(server.listen());
     QTemporaryDir local;
-    const QString pdf = local.filePath(QStringLiteral("job.pdf"));
-    ASSERT_TRUE(TestSupport::writeFile(pdf, "%PDF-1.4\n%%EOF\n"));
-    VQJobInfoResult info;
-    info.ip = QStringLiteral("127.0.0.1");
-    info.port = QString::number(server.port());
-    info.user = QStringLiteral("u");
-    info.pwd = QStringLiteral("p");
-    info.dir = QStringLiteral("/a/b");
+    const QString pdf = HangingFtpServer::writeJobCopy(local.path());
+    ASSERT_FALSE(pdf.isEmpty());
+    const VQJobInfoResult info = server.target(QStringLiteral("/a/b"));
 
     LogCapture log;
     const std::optional<Outcome> outcome = runUpload(info, pdf);
@@ -314,14 +309,9 @@ TEST(FtpUploadTimeoutTest, RequestTimeoutAbortsTheRequestRunningNow)
     HangingFtpServer server;
     ASSERT_TRUE(server.listen());
     QTemporaryDir local;
-    const QString pdf = local.filePath(QStringLiteral("job.pdf"));
-    ASSERT_TRUE(TestSupport::writeFile(pdf, "%PDF-1.4\n%%EOF\n"));
-    VQJobInfoResult info;
-    info.ip = QStringLiteral("127.0.0.1");
-    info.port = QString::number(server.port());
-    info.user = QStringLiteral("u");
-    info.pwd = QStringLiteral("p");
-    info.dir = QStringLiteral("/a");
+    const QString pdf = HangingFtpServer::writeJobCopy(local.path());
+    ASSERT_FALSE(pdf.isEmpty());
+    const VQJobInfoResult info = server.target(QStringLiteral("/a"));
 
     LogCapture log;
     FTPFileUpload uploader{CopyFolderCheck(local.path()), std::chrono::hours(1)};

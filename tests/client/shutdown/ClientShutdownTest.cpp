@@ -89,8 +89,8 @@ TEST_F(ClientShutdownTest, QuitDuringAHangingFtpRequestEndsTheProcess)
     HangingFtpServer server;
     ASSERT_TRUE(server.listen());
     QTemporaryDir copyFolder;
-    const QString copy = copyFolder.filePath(QStringLiteral("job.pdf"));
-    ASSERT_TRUE(TestSupport::writeFile(copy, "%PDF-1.4\n%%EOF\n"));
+    const QString copy = HangingFtpServer::writeJobCopy(copyFolder.path());
+    ASSERT_FALSE(copy.isEmpty());
 
     ASSERT_NO_FATAL_FAILURE(startProbe({"ftp", QString::number(server.port()), copy}));
     ASSERT_TRUE(TestSupport::waitUntil(
@@ -120,14 +120,11 @@ TEST(ClientShutdownWorkTest, HangingFtpRequestIsAbortedSoThatThePoolDrains)
     HangingFtpServer server;
     ASSERT_TRUE(server.listen());
     QTemporaryDir copyFolder;
-    const QString copy = copyFolder.filePath(QStringLiteral("job.pdf"));
-    ASSERT_TRUE(TestSupport::writeFile(copy, "%PDF-1.4\n%%EOF\n"));
-    VQJobInfoResult target;
-    target.ip = QStringLiteral("127.0.0.1");
-    target.port = QString::number(server.port());
-    target.dir = QStringLiteral("/a");
+    const QString copy = HangingFtpServer::writeJobCopy(copyFolder.path());
+    ASSERT_FALSE(copy.isEmpty());
     FTPFileUpload uploader{CopyFolderCheck(copyFolder.path()), kNoTimeout};
-    QCoro::Task<QString> upload = uploader.uploadFileWithFtpInfo(target, copy);
+    QCoro::Task<QString> upload =
+        uploader.uploadFileWithFtpInfo(server.target(QStringLiteral("/a")), copy);
     ASSERT_TRUE(TestSupport::waitUntil(
         [&server] { return server.commands().contains(QStringLiteral("MKD a")); }, kRequestLimit));
 
