@@ -74,7 +74,10 @@ void ChainFaultFixture::start(const QString &ftpFault, std::chrono::milliseconds
         .notifications = *m_notifications,
         .notificationCenter = m_notificationCenter,
         .loginWindow = std::make_shared<InactiveLoginWindowState>(),
-        .ftpUploader = [] { return std::make_unique<FTPFileUpload>(kFtpDirectoryTimeout); },
+        .ftpUploader =
+            [jobs = m_dir.filePath(QStringLiteral("jobs"))] {
+                return std::make_unique<FTPFileUpload>(CopyFolderCheck(jobs), kFtpDirectoryTimeout);
+            },
         .exitProcess = [this](int status) { m_exits << status; },
         .intervals = kNoIdleExit,
         .jobFolder = m_dir.filePath(QStringLiteral("moved")),

@@ -141,6 +141,11 @@ void AppDelegate::applicationDidFinishLaunching()
             });
 }
 
+void AppDelegate::applicationWillTerminate()
+{
+    disconnect(&m_notificationCenter, nullptr, this, nullptr);
+}
+
 void AppDelegate::handleURLEvent(const QString &event, const UrlEventSource::Reply &replyEvent)
 {
     m_urlIntake.take(event, replyEvent);

@@ -88,6 +88,9 @@ public:
     // The launch, in this order; URLs reach the handler only from the event loop afterwards.
     void applicationWillFinishLaunching(UrlEventSource &eventManager);
     void applicationDidFinishLaunching();
+    // After the event loop has ended: requests for the login window are no longer answered, so
+    // that chains ended by the aborts of the client's end do not bring it up on the way out.
+    void applicationWillTerminate();
 
     // Start-up steps of applicationDidFinishLaunching().
     void initialization();

@@ -3,21 +3,19 @@
 // hands its URLs to the running client and ends.
 
 #include "client/app/AppDelegate.h"
+#include "client/app/ClientShutdown.h"
+#include "client/network/HTTPManager.h"
 #include "client/platform/Localizable.h"
 #include "client/platform/UrlEventSource.h"
 #include "foundation/BaseTools.h"
-#include "foundation/logging/LogSetup.h"
 
 #include <QApplication>
 #include <QEventLoop>
-#include <QThreadPool>
 
 namespace {
 
 constexpr auto kDesktopFileName = "com.dalvemor.vqm.client";
 constexpr int kHandOverFailedStatus = 1;
-// How long the end waits for work still running on the global pool.
-constexpr int kPoolDrainMs = 5000;
 
 UrlEventSource::Role decideRole(UrlEventSource &urlEvents, const QStringList &launchUrls)
 {
@@ -59,7 +57,6 @@ int main(int argc, char **argv)
 
     // Nothing more is acknowledged from here on: a launch knocking now takes over.
     urlEvents.close();
-    QThreadPool::globalInstance()->waitForDone(kPoolDrainMs);
-    LogSetup::shutdown();
-    return status;
+    delegate.applicationWillTerminate();
+    return ClientShutdown::finish(status, HTTPManager::sharedClient());
 }

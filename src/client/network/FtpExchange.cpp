@@ -1,9 +1,12 @@
 #include "FtpExchange.h"
 
-#include <QFile>
-
 #include <curl/curl.h>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
 #include <memory>
 
 namespace {
@@ -25,8 +28,17 @@ constexpr long kUploadBufferSize = 512 * 1024;
 
 size_t readFromFile(char *buffer, size_t size, size_t count, void *file)
 {
-    const qint64 read = static_cast<QFile *>(file)->read(buffer, qint64(size * count));
+    ssize_t read = -1;
+    do {
+        read = ::read(*static_cast<const int *>(file), buffer, size * count);
+    } while (read < 0 && errno == EINTR);
     return read < 0 ? CURL_READFUNC_ABORT : size_t(read);
+}
+
+QString systemErrorText(const char *what)
+{
+    return QStringLiteral("%1: %2").arg(QLatin1String(what),
+                                        QString::fromLocal8Bit(std::strerror(errno)));
 }
 
 } // namespace
@@ -37,9 +49,15 @@ bool FtpExchange::initialiseLibrary()
     return initialised;
 }
 
-FtpExchange::FtpExchange(QUrl url, Login login)
+void FtpExchange::abortAll()
+{
+    s_abortedAll = true;
+}
+
+FtpExchange::FtpExchange(QUrl url, Login login, ProgressObserver progressChanged)
     : m_url(std::move(url))
     , m_login(std::move(login))
+    , m_progressChanged(std::move(progressChanged))
 {}
 
 FtpExchange::~FtpExchange() = default;
@@ -49,9 +67,14 @@ void FtpExchange::abort()
     m_aborted = true;
 }
 
-int FtpExchange::onProgress(void *exchange, long long, long long, long long, long long)
+int FtpExchange::onProgress(void *exchange, long long, long long, long long sent, long long)
 {
-    return static_cast<FtpExchange *>(exchange)->m_aborted ? 1 : 0;
+    FtpExchange &self = *static_cast<FtpExchange *>(exchange);
+    if (self.m_aborted || s_abortedAll)
+        return 1;
+    if (self.m_progressChanged && self.m_uploadSize > 0)
+        self.m_progressChanged(Progress{sent, self.m_uploadSize});
+    return 0;
 }
 
 bool FtpExchange::makeDirectory(const QString &path)
@@ -72,25 +95,26 @@ bool FtpExchange::makeDirectory(const QString &path)
     return perform(curl.get());
 }
 
-bool FtpExchange::upload(const QString &localFilePath)
+bool FtpExchange::upload(int localFile)
 {
     if (!initialiseLibrary()) {
         m_errorString = QStringLiteral("libcurl could not be initialised");
         return false;
     }
-    QFile file(localFilePath);
-    if (!file.open(QIODevice::ReadOnly)) {
-        m_errorString = QStringLiteral("cannot open %1: %2").arg(localFilePath, file.errorString());
+    struct stat status = {};
+    if (::fstat(localFile, &status) != 0) {
+        m_errorString = systemErrorText("cannot read the local file");
         return false;
     }
+    m_uploadSize = qint64(status.st_size);
     CurlHandle curl(curl_easy_init());
     if (!curl || !prepare(curl.get())) {
         return false;
     }
     curl_easy_setopt(curl.get(), CURLOPT_UPLOAD, 1L);
     curl_easy_setopt(curl.get(), CURLOPT_READFUNCTION, readFromFile);
-    curl_easy_setopt(curl.get(), CURLOPT_READDATA, &file);
-    curl_easy_setopt(curl.get(), CURLOPT_INFILESIZE_LARGE, curl_off_t(file.size()));
+    curl_easy_setopt(curl.get(), CURLOPT_READDATA, &localFile);
+    curl_easy_setopt(curl.get(), CURLOPT_INFILESIZE_LARGE, curl_off_t(status.st_size));
     curl_easy_setopt(curl.get(), CURLOPT_UPLOAD_BUFFERSIZE, kUploadBufferSize);
     curl_easy_setopt(curl.get(), CURLOPT_LOW_SPEED_LIMIT, 1L);
     curl_easy_setopt(curl.get(), CURLOPT_LOW_SPEED_TIME, long(kStallLimit.count()));
@@ -131,6 +155,10 @@ bool FtpExchange::prepare(void *handle)
 
 bool FtpExchange::perform(void *handle)
 {
+    if (s_abortedAll) {
+        m_errorString = QStringLiteral("aborted: the client is ending");
+        return false;
+    }
     char detail[CURL_ERROR_SIZE] = {};
     CURL *curl = static_cast<CURL *>(handle);
     curl_easy_setopt(curl, CURLOPT_ERRORBUFFER, detail);

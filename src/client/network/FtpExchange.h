@@ -3,9 +3,10 @@
 // One FTP exchange on a connection of its own, over libcurl's easy interface: either the creation
 // of one directory or the upload of one file. It owns its libcurl handle for its whole life.
 //
-// The exchange blocks the calling thread (a global-pool thread) until it has ended. abort() may be
-// called from any thread; libcurl's progress callback, which runs on the blocked thread at least
-// once a second (also while waiting for a reply), then ends the exchange with a failure.
+// The exchange blocks the calling thread (a global-pool thread) until it has ended. abort() and
+// abortAll() may be called from any thread; libcurl's progress callback, which runs on the blocked
+// thread at least once a second (also while waiting for a reply), then ends the exchange with a
+// failure. The same callback reports an upload's progress to the observer, on the blocked thread.
 //
 // Only FTP is spoken: the target comes from the network, so no other protocol and no redirect is
 // ever followed.
@@ -15,6 +16,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <functional>
 
 class FtpExchange
 {
@@ -26,6 +28,13 @@ public:
         long port = 0; // 0: the URL's port, else the default FTP port
     };
 
+    struct Progress
+    {
+        qint64 sent = 0;
+        qint64 total = 0; // the file's size
+    };
+    using ProgressObserver = std::function<void(const Progress &)>;
+
     // An upload whose data has not moved for this long is given up, so that a stalled server
     // cannot hold a pool thread and its job for ever.
     static constexpr std::chrono::seconds kStallLimit{60};
@@ -35,7 +44,10 @@ public:
     // the main thread's exit releases.
     static bool initialiseLibrary();
 
-    FtpExchange(QUrl url, Login login);
+    // Ends every exchange in flight and fails every later one, for good: the process is ending.
+    static void abortAll();
+
+    FtpExchange(QUrl url, Login login, ProgressObserver progressChanged = {});
     ~FtpExchange();
 
     FtpExchange(const FtpExchange &) = delete;
@@ -44,8 +56,9 @@ public:
     // Logs in at the server of the URL and sends "MKD <path>"; true when the server created it.
     bool makeDirectory(const QString &path);
 
-    // Stores the local file at the URL (directory and remote file name), streamed from disk.
-    bool upload(const QString &localFilePath);
+    // Stores the open file at the URL (directory and remote file name), streamed from its
+    // descriptor from where it stands; the descriptor stays the caller's.
+    bool upload(int localFile);
 
     void abort();
 
@@ -56,10 +69,14 @@ private:
     bool perform(void *curl);
     bool prepare(void *curl);
 
-    static int onProgress(void *exchange, long long, long long, long long, long long);
+    static int onProgress(void *exchange, long long, long long, long long sent, long long);
+
+    static inline std::atomic<bool> s_abortedAll{false};
 
     QUrl m_url;
     Login m_login;
+    ProgressObserver m_progressChanged;
+    qint64 m_uploadSize = 0;
     std::atomic<bool> m_aborted{false};
     QString m_errorString;
 };

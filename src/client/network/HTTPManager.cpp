@@ -351,6 +351,19 @@ QCoro::Task<Result<QJsonObject>> HTTPManager::POST(QString url, QJsonObject para
     return send(Method::POST, std::move(url), std::move(parameters));
 }
 
+void HTTPManager::abortAllRequests()
+{
+    // The replies are the manager's children until their handling deletes them; an abort
+    // resumes the awaiting caller at once, which may take other replies down.
+    QList<QPointer<QNetworkReply>> inFlight;
+    for (QNetworkReply *reply : m_network.findChildren<QNetworkReply *>())
+        inFlight << reply;
+    for (const QPointer<QNetworkReply> &reply : inFlight) {
+        if (reply && reply->isRunning())
+            reply->abort();
+    }
+}
+
 QCoro::Task<Result<QJsonObject>> HTTPManager::send(Method method, QString url,
                                                    QJsonObject parameters)
 {

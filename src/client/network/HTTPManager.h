@@ -77,6 +77,10 @@ public:
     QCoro::Task<Result<QJsonObject>> GET(QString url, QJsonObject parameters);
     QCoro::Task<Result<QJsonObject>> POST(QString url, QJsonObject parameters);
 
+    // Ends every request in flight at once: each fails as aborted. For the client's end, which
+    // must not wait for a service that does not answer.
+    void abortAllRequests();
+
     // The localized message for a service error code; unknown codes give the text of
     // "NetErrCode_UnkonwnErr".
     static QString parseNetErrCode(qint64 code);

@@ -60,6 +60,16 @@ TEST_F(WindowHostTest, ShowsOneWindowAndBringsTheSameOneBack)
     EXPECT_EQ(loginWindowCount(), 1);
 }
 
+TEST_F(WindowHostTest, RequestsAfterTheEventLoopEndedBringNoWindow)
+{
+    launch();
+    delegate().applicationWillTerminate();
+    m_notificationCenter.postNotificationName(
+        QLatin1String(NotificationCenter::kNotificationShowLoginWindow));
+    EXPECT_EQ(delegate().loginWindow(), nullptr);
+    EXPECT_EQ(loginWindowCount(), 0);
+}
+
 TEST_F(WindowHostTest, WindowSizeFollowsThePresetCompanyKey)
 {
     struct Case

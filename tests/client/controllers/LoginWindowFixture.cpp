@@ -103,7 +103,10 @@ void LoginWindowFixture::configure(const Ini &ini)
         .notifications = *m_notifications,
         .notificationCenter = m_notificationCenter,
         .loginWindow = m_windowState,
-        .ftpUploader = [] { return std::make_unique<FTPFileUpload>(kFtpDirectoryTimeout); },
+        .ftpUploader =
+            [jobs = QDir(m_dir->path()).filePath("jobs")] {
+                return std::make_unique<FTPFileUpload>(CopyFolderCheck(jobs), kFtpDirectoryTimeout);
+            },
         .exitProcess = [](int) {},
         .intervals = kNoIdleExit,
         .jobFolder = QDir(m_dir->path()).filePath("moved"),

@@ -1,12 +1,15 @@
 #include "client/network/FTPFileUpload.h"
 #include "HangingFtpServer.h"
+#include "OtherUser.h"
 #include "support/FtpServerFixture.h"
 #include "support/LogCapture.h"
 #include "support/TestSupport.h"
 
 #include <QCoreApplication>
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QThread>
 
@@ -14,6 +17,8 @@
 #include <qcoro/qcorotask.h>
 
 #include <optional>
+
+#include <fcntl.h>
 
 using namespace std::chrono_literals;
 
@@ -31,7 +36,8 @@ struct Outcome
 QCoro::Task<Outcome> upload(VQJobInfoResult target, QString localFilePath,
                             std::chrono::milliseconds guard)
 {
-    FTPFileUpload uploader(guard);
+    // The file's own folder stands for the copy folder.
+    FTPFileUpload uploader(CopyFolderCheck(QFileInfo(localFilePath).path()), guard);
     QCoro::Task<QString> pending = uploader.uploadFileWithFtpInfo(target, localFilePath);
     const QString result = co_await pending;
     co_return Outcome{result, QThread::currentThread() == QCoreApplication::instance()->thread()};
@@ -218,14 +224,9 @@ TEST(FtpUploadGuardTest, HangingDirectoryRequestIsAbortedAndTheUploadStillTried)
     HangingFtpServer server;
     ASSERT_TRUE(server.listen());
     QTemporaryDir local;
-    const QString pdf = local.filePath(QStringLiteral("job.pdf"));
-    ASSERT_TRUE(TestSupport::writeFile(pdf, "%PDF-1.4\n%%EOF\n"));
-    VQJobInfoResult info;
-    info.ip = QStringLiteral("127.0.0.1");
-    info.port = QString::number(server.port());
-    info.user = QStringLiteral("u");
-    info.pwd = QStringLiteral("p");
-    info.dir = QStringLiteral("/a/b");
+    const QString pdf = HangingFtpServer::writeJobCopy(local.path());
+    ASSERT_FALSE(pdf.isEmpty());
+    const VQJobInfoResult info = server.target(QStringLiteral("/a/b"));
 
     LogCapture log;
     const std::optional<Outcome> outcome = runUpload(info, pdf);
@@ -237,6 +238,139 @@ TEST(FtpUploadGuardTest, HangingDirectoryRequestIsAbortedAndTheUploadStillTried)
     // Two aborted directory requests, then the upload on a connection of its own.
     EXPECT_EQ(server.connectionCount(), 3);
     EXPECT_EQ(log.count("##ftp manager upload faild"), 1);
+}
+
+// A job copy in a copy folder that every user may write, as the monitor leaves it, which another
+// user replaces after the hand-off took it and before the upload reads it.
+class FtpCopySwapTest : public FtpUploadTest,
+                        public ::testing::WithParamInterface<OtherUser::CopySwap>
+{
+protected:
+    void SetUp() override
+    {
+        ASSERT_NO_FATAL_FAILURE(FtpUploadTest::SetUp());
+        m_copyFolder = m_local.filePath(QStringLiteral("vqmprinter"));
+        m_copy = m_copyFolder + QStringLiteral("/3F2504E0-4F89-11D3-9A0C-0305E82C3301.pdf");
+        m_secret = m_local.filePath(QStringLiteral("secret.txt"));
+        ASSERT_TRUE(QDir().mkpath(m_copyFolder));
+        ASSERT_TRUE(QFile::setPermissions(m_local.path(), QFile::ReadOwner | QFile::WriteOwner |
+                                                              QFile::ExeOwner | QFile::ExeOther));
+        ASSERT_TRUE(QFile::setPermissions(m_copyFolder, QFile::Permissions(0x7777)));
+        ASSERT_TRUE(TestSupport::writeFile(m_copy, m_content));
+        ASSERT_TRUE(TestSupport::writeFile(m_secret, "the user's secret"));
+        ASSERT_TRUE(CopyFolderCheck(m_copyFolder).refusal(m_copy).isNull());
+    }
+
+    QString m_copyFolder;
+    QString m_copy;
+    QString m_secret;
+};
+
+TEST_P(FtpCopySwapTest, CopyThatIsNoLongerARegularFileFailsAndNothingReachesTheServer)
+{
+    ASSERT_TRUE(OtherUser::run(QLatin1String(GetParam().script), {m_copy, m_secret}));
+
+    LogCapture log;
+    FTPFileUpload uploader{CopyFolderCheck(m_copyFolder), kShortGuard};
+    std::optional<QString> result;
+    QCoro::Task<QString> pending = uploader.uploadFileWithFtpInfo(target("/a"), m_copy);
+    pending.then([&result](const QString &done) { result = done; });
+
+    ASSERT_TRUE(TestSupport::waitUntil([&result] { return result.has_value(); }, kTestLimit));
+    EXPECT_EQ(*result, "0");
+    EXPECT_TRUE(m_server.commands().isEmpty()) << m_server.commands().join('\n').toStdString();
+    EXPECT_EQ(log.count("!!ftp upload refused"), 1) << log.lines().join('\n').toStdString();
+    EXPECT_TRUE(QDir(m_server.root()).isEmpty());
+}
+
+INSTANTIATE_TEST_SUITE_P(Swaps, FtpCopySwapTest, ::testing::ValuesIn(OtherUser::kCopySwaps),
+                         [](const auto &info) { return std::string(info.param.name); });
+
+TEST_F(FtpUploadTest, UploadReportsItsProgressUpToTheWholeFile)
+{
+    const Result<FileDescriptor> file = SharedFolderFiles::openRegularFile(m_pdf, O_RDONLY);
+    ASSERT_TRUE(file);
+    QList<FtpExchange::Progress> reports;
+    QUrl url(QStringLiteral("ftp://127.0.0.1/") + QFileInfo(m_pdf).fileName());
+    FtpExchange upload(url, {m_server.user(), m_server.password(), long(m_server.port())},
+                       [&reports](const FtpExchange::Progress &progress) { reports << progress; });
+
+    ASSERT_TRUE(upload.upload(file->get())) << upload.errorString().toStdString();
+    ASSERT_FALSE(reports.isEmpty());
+    EXPECT_EQ(reports.last().sent, m_content.size());
+    EXPECT_EQ(reports.last().total, m_content.size());
+    EXPECT_EQ(TestSupport::readFile(stored(QString())), m_content);
+}
+
+// The guard's action, called while a directory request hangs: that request ends, and the upload
+// is tried after it as after any directory request.
+TEST(FtpUploadTimeoutTest, RequestTimeoutAbortsTheRequestRunningNow)
+{
+    HangingFtpServer server;
+    ASSERT_TRUE(server.listen());
+    QTemporaryDir local;
+    const QString pdf = HangingFtpServer::writeJobCopy(local.path());
+    ASSERT_FALSE(pdf.isEmpty());
+    const VQJobInfoResult info = server.target(QStringLiteral("/a"));
+
+    LogCapture log;
+    FTPFileUpload uploader{CopyFolderCheck(local.path()), std::chrono::hours(1)};
+    std::optional<QString> result;
+    QCoro::Task<QString> pending = uploader.uploadFileWithFtpInfo(info, pdf);
+    pending.then([&result](const QString &done) { result = done; });
+    ASSERT_TRUE(TestSupport::waitUntil(
+        [&server] { return server.commands().contains(QStringLiteral("MKD a")); }, kTestLimit));
+    EXPECT_FALSE(result.has_value());
+
+    uploader.requestTimeout();
+
+    ASSERT_TRUE(TestSupport::waitUntil([&result] { return result.has_value(); }, kTestLimit));
+    EXPECT_EQ(*result, "0");
+    EXPECT_EQ(log.count("ftp requestTimeout"), 1);
+    EXPECT_EQ(server.connectionCount(), 2);
+    EXPECT_EQ(log.count("##ftp manager upload faild"), 1);
+}
+
+TEST(FtpUploadTimeoutTest, StartTimerFiresRequestTimeoutAndKeepsItsThreadsLoopRunning)
+{
+    LogCapture log;
+    const FTPFileUpload uploader{CopyFolderCheck(), FTPFileUpload::kDirectoryRequestTimeout,
+                                 std::chrono::milliseconds(50)};
+    std::unique_ptr<QThread> thread(QThread::create([&uploader] { uploader.startTimer(); }));
+    thread->start();
+
+    EXPECT_TRUE(TestSupport::waitUntil([&log] { return log.count("ftp requestTimeout") == 1; },
+                                       kTestLimit));
+    EXPECT_FALSE(thread->isFinished());
+    thread->quit();
+    EXPECT_TRUE(thread->wait(QDeadlineTimer(kTestLimit)));
+    EXPECT_EQ(log.count("ftp requestTimeout"), 1);
+}
+
+TEST(FtpUploadHelpersTest, RenameMovesTheFileOnlyToAFreeName)
+{
+    QTemporaryDir dir;
+    const QString from = dir.filePath(QStringLiteral("job.pdf"));
+    const QString free = dir.filePath(QStringLiteral("5A3F.pdf"));
+    const QString taken = dir.filePath(QStringLiteral("taken.pdf"));
+    ASSERT_TRUE(TestSupport::writeFile(from, "job"));
+    ASSERT_TRUE(TestSupport::writeFile(taken, "other"));
+
+    EXPECT_FALSE(FTPFileUpload::renameFileName(from, taken));
+    EXPECT_EQ(TestSupport::readFile(taken), "other");
+    EXPECT_FALSE(FTPFileUpload::renameFileName(dir.filePath(QStringLiteral("gone.pdf")), free));
+    EXPECT_TRUE(FTPFileUpload::renameFileName(from, free));
+    EXPECT_EQ(TestSupport::readFile(free), "job");
+    EXPECT_FALSE(QFile::exists(from));
+}
+
+TEST(FtpUploadHelpersTest, StringWithUUIDIsANewUpperCaseCanonicalUuid)
+{
+    static const QRegularExpression canonical(
+        QStringLiteral("^[0-9A-F]{8}-[0-9A-F]{4}-[0-9A-F]{4}-[0-9A-F]{4}-[0-9A-F]{12}$"));
+    const QString first = FTPFileUpload::stringWithUUID();
+    EXPECT_TRUE(canonical.match(first).hasMatch()) << first.toStdString();
+    EXPECT_NE(first, FTPFileUpload::stringWithUUID());
 }
 
 TEST(FtpUploadPortTest, PortTextGivesItsLeadingNumber)

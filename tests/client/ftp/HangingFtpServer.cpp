@@ -1,5 +1,8 @@
 #include "HangingFtpServer.h"
 
+#include "support/TestSupport.h"
+
+#include <QDir>
 #include <QTcpSocket>
 
 HangingFtpServer::HangingFtpServer()
@@ -10,6 +13,23 @@ HangingFtpServer::HangingFtpServer()
 bool HangingFtpServer::listen()
 {
     return m_server.listen(QHostAddress::LocalHost, 0);
+}
+
+VQJobInfoResult HangingFtpServer::target(const QString &dir) const
+{
+    VQJobInfoResult info;
+    info.ip = QStringLiteral("127.0.0.1");
+    info.port = QString::number(port());
+    info.user = QStringLiteral("u");
+    info.pwd = QStringLiteral("p");
+    info.dir = dir;
+    return info;
+}
+
+QString HangingFtpServer::writeJobCopy(const QString &folder)
+{
+    const QString path = QDir(folder).filePath(QStringLiteral("job.pdf"));
+    return TestSupport::writeFile(path, "%PDF-1.4\n%%EOF\n") ? path : QString();
 }
 
 void HangingFtpServer::accept()

@@ -1,7 +1,9 @@
+#include "OtherUser.h"
 #include "UploadFixture.h"
 
 #include "support/TestSupport.h"
 
+#include "client/platform/CopyFolderCheck.h"
 #include "client/platform/Localizable.h"
 
 #include <QDir>
@@ -169,6 +171,52 @@ TEST_F(UploadChainTest, FailedUploadsCountAttemptsAndDropTheJobAfterTheFourth)
     EXPECT_EQ(notificationTexts().size(), 8);
     EXPECT_EQ(waiting->attempts, 0);
 }
+
+// A job copy that another user replaces between the hand-off, which took it (present, or not yet
+// there), and its upload.
+class UploadCopySwapTest
+    : public UploadChainTest,
+      public ::testing::WithParamInterface<std::tuple<OtherUser::CopySwap, bool>>
+{};
+
+TEST_P(UploadCopySwapTest, SwappedCopyIsAFailedUploadAndNothingReachesTheFtpServer)
+{
+    const auto &[swap, presentAtIntake] = GetParam();
+    createService();
+    const auto job = makeJob();
+    const QString secret = QDir(m_dir->path()).filePath(QStringLiteral("secret.txt"));
+    ASSERT_TRUE(TestSupport::writeFile(secret, "the user's secret"));
+    // As the copy folder is: every user may write it.
+    ASSERT_TRUE(QFile::setPermissions(m_dir->path(), QFile::ReadOwner | QFile::WriteOwner |
+                                                         QFile::ExeOwner | QFile::ExeOther));
+    ASSERT_TRUE(QFile::setPermissions(jobFolder(), QFile::Permissions(0x7777)));
+    if (!presentAtIntake) {
+        ASSERT_TRUE(QFile::remove(job->pdfPath));
+    }
+    ASSERT_TRUE(CopyFolderCheck(jobFolder()).refusal(job->pdfPath).isNull());
+
+    ASSERT_TRUE(OtherUser::run(QLatin1String(swap.script), {job->pdfPath, secret}));
+    uploadWithSavedIdentity(job);
+
+    EXPECT_EQ(settledNotifications(2), (QStringList{uploading(), kUploadFailed}));
+    EXPECT_EQ(job->attempts, 1);
+    EXPECT_EQ(m_service->headJob(), job);
+    const QJsonObject report = lastMembers("fileFtpUploadInfo");
+    EXPECT_EQ(report.value("state").toString(), "0");
+    // Neither the job's target nor the public one saw as much as its directory.
+    EXPECT_EQ(lastMembers("getFtpInfo").value("isSystem").toString(), "1");
+    EXPECT_FALSE(QFileInfo::exists(QFileInfo(storedPath(report)).path()))
+        << qPrintable(storedPath(report));
+}
+
+INSTANTIATE_TEST_SUITE_P(Swaps, UploadCopySwapTest,
+                         ::testing::Combine(::testing::ValuesIn(OtherUser::kCopySwaps),
+                                            ::testing::Bool()),
+                         [](const auto &info) {
+                             return std::string(std::get<0>(info.param).name) +
+                                    (std::get<1>(info.param) ? "_PresentAtIntake"
+                                                             : "_MissingAtIntake");
+                         });
 
 TEST_F(UploadChainTest, RefusedRegistrationKeepsTheJobAndItsAttempts)
 {

@@ -100,7 +100,10 @@ void UploadFixture::createService(const QString &iniEntKey, UploadService::Inter
         .notifications = *m_notifications,
         .notificationCenter = m_notificationCenter,
         .loginWindow = m_loginWindow,
-        .ftpUploader = [] { return std::make_unique<FTPFileUpload>(kFtpDirectoryTimeout); },
+        .ftpUploader =
+            [jobs = jobFolder()] {
+                return std::make_unique<FTPFileUpload>(CopyFolderCheck(jobs), kFtpDirectoryTimeout);
+            },
         .exitProcess =
             [this](int status) {
                 if (m_exitStatuses.isEmpty())
@@ -121,11 +124,10 @@ UploadService::Job UploadFixture::makeJob(const QByteArray &content)
             bytes.append(char(QRandomGenerator::global()->bounded(256)));
         bytes.append("\n%%EOF\n");
     }
-    QDir(m_dir->path()).mkpath("jobs");
-    const QString path =
-        QDir(m_dir->path())
-            .filePath(QStringLiteral("jobs/%1.pdf")
-                          .arg(QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper()));
+    QDir().mkpath(jobFolder());
+    const QString path = QDir(jobFolder())
+                             .filePath(QStringLiteral("%1.pdf").arg(
+                                 QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper()));
     EXPECT_TRUE(TestSupport::writeFile(path, bytes));
 
     auto job = std::make_shared<PrnParameterModel>();
@@ -142,6 +144,11 @@ UploadService::Job UploadFixture::makeJob(const QByteArray &content)
     job->pageTotal = QStringLiteral("6");
     job->fileSize = QString::number(bytes.size());
     return job;
+}
+
+QString UploadFixture::jobFolder() const
+{
+    return QDir(m_dir->path()).filePath(QStringLiteral("jobs"));
 }
 
 void UploadFixture::saveAccount(bool saveAccountOn)

@@ -56,6 +56,8 @@ protected:
                        UploadService::Intervals intervals = kNoIdleExit);
     // A job whose PDF copy holds the given bytes (random ones by default).
     UploadService::Job makeJob(const QByteArray &content = QByteArray());
+    // The copy folder of the tests' jobs, where the uploader takes them from.
+    QString jobFolder() const;
     void saveAccount(bool saveAccountOn);
     // The identity that a QR login of alice leaves in the settings store.
     VQLoginResult savedIdentity() const;
