@@ -20,9 +20,8 @@ Error refusal(const QString &description)
 
 } // namespace
 
-PrivateRuntimeFolder::PrivateRuntimeFolder(FileDescriptor folder, QString name)
+PrivateRuntimeFolder::PrivateRuntimeFolder(FileDescriptor folder)
     : m_folder(std::move(folder))
-    , m_name(std::move(name))
 {}
 
 Result<PrivateRuntimeFolder> PrivateRuntimeFolder::open(const QString &path, uid_t user)
@@ -47,7 +46,7 @@ Result<PrivateRuntimeFolder> PrivateRuntimeFolder::open(const QString &path, uid
         return refusal(QStringLiteral("the folder %1 can be written by others (mode %2)")
                            .arg(path)
                            .arg(status.st_mode & kPermissionBits, 0, kOctal));
-    return PrivateRuntimeFolder(std::move(folder).value(), path);
+    return PrivateRuntimeFolder(std::move(folder).value());
 }
 
 QString PrivateRuntimeFolder::path() const

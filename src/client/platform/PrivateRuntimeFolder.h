@@ -26,12 +26,9 @@ public:
 
     // A path that names the checked folder itself, through its open descriptor.
     QString path() const;
-    // The name the folder was opened by, for messages.
-    const QString &name() const { return m_name; }
 
 private:
-    PrivateRuntimeFolder(FileDescriptor folder, QString name);
+    explicit PrivateRuntimeFolder(FileDescriptor folder);
 
     FileDescriptor m_folder;
-    QString m_name;
 };
