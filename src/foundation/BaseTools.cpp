@@ -46,6 +46,35 @@ void printError(const char *line)
     std::fflush(stdout);
 }
 
+// The link-layer address of the named interface of the list, or null after the error line that
+// says why: no such interface, or none of its entries carries a link-layer address.
+QString macAddressOf(const QList<BaseTools::InterfaceAddress> &interfaces, const QString &name)
+{
+    bool listed = false;
+    for (const BaseTools::InterfaceAddress &entry : interfaces) {
+        if (name.isEmpty() || entry.name != name)
+            continue;
+        listed = true;
+        const QByteArray &bytes = entry.hardwareAddress;
+        if (bytes.size() < kMacAddressLength)
+            continue;
+        return QString::asprintf("%02X:%02X:%02X:%02X:%02X:%02X", quint8(bytes[0]),
+                                 quint8(bytes[1]), quint8(bytes[2]), quint8(bytes[3]),
+                                 quint8(bytes[4]), quint8(bytes[5]));
+    }
+    printError(listed ? "Error: sysctl, take 2\n" : "Error: if_nametoindex error\n");
+    return QString();
+}
+
+// The host's interfaces, or nothing after the error line when they cannot be listed.
+std::optional<QList<BaseTools::InterfaceAddress>> interfacesForMacAddress()
+{
+    auto interfaces = BaseTools::interfaceAddresses();
+    if (!interfaces)
+        printError("Error: sysctl, take 1\n");
+    return interfaces;
+}
+
 QRandomGenerator *generator()
 {
     return QRandomGenerator::system();
@@ -105,37 +134,20 @@ QString BaseTools::stringWithUUID()
 
 QString BaseTools::getMacAddress()
 {
-    return getMacAddress(QLatin1String(kMacInterface));
+    const auto interfaces = interfacesForMacAddress();
+    return interfaces ? getMacAddress(*interfaces, hostRoles(*interfaces)) : QString();
 }
 
 QString BaseTools::getMacAddress(const QString &interfaceName)
 {
-    const QByteArray name = interfaceName.toLocal8Bit();
-    if (if_nametoindex(name.constData()) == 0) {
-        printError("Error: if_nametoindex error\n");
-        return QString();
-    }
-    ifaddrs *list = nullptr;
-    if (getifaddrs(&list) != 0) {
-        printError("Error: sysctl, take 1\n");
-        return QString();
-    }
-    QString address;
-    for (const ifaddrs *entry = list; entry; entry = entry->ifa_next) {
-        if (!entry->ifa_addr || entry->ifa_addr->sa_family != AF_PACKET || name != entry->ifa_name)
-            continue;
-        const auto *link = reinterpret_cast<const sockaddr_ll *>(entry->ifa_addr);
-        if (link->sll_halen < kMacAddressLength)
-            continue;
-        address = QString::asprintf("%02X:%02X:%02X:%02X:%02X:%02X", link->sll_addr[0],
-                                    link->sll_addr[1], link->sll_addr[2], link->sll_addr[3],
-                                    link->sll_addr[4], link->sll_addr[5]);
-        break;
-    }
-    freeifaddrs(list);
-    if (address.isNull())
-        printError("Error: sysctl, take 2\n");
-    return address;
+    const auto interfaces = interfacesForMacAddress();
+    return interfaces ? macAddressOf(*interfaces, interfaceName) : QString();
+}
+
+QString BaseTools::getMacAddress(const QList<InterfaceAddress> &interfaces,
+                                 const NetworkInterfaceRoles &roles)
+{
+    return macAddressOf(interfaces, roles.interfaceFor(QLatin1String(kMacInterface)));
 }
 
 QString BaseTools::getIPAddress()
@@ -143,20 +155,22 @@ QString BaseTools::getIPAddress()
     const std::optional<QList<InterfaceAddress>> interfaces = interfaceAddresses();
     if (!interfaces)
         return QLatin1String(kNoAddress);
-    return getIPAddress(*interfaces);
+    return getIPAddress(*interfaces, hostRoles(*interfaces));
 }
 
-QString BaseTools::getIPAddress(const QList<InterfaceAddress> &interfaces)
+QString BaseTools::getIPAddress(const QList<InterfaceAddress> &interfaces,
+                                const NetworkInterfaceRoles &roles)
 {
     QString result = QLatin1String(kNoAddress);
     for (const InterfaceAddress &entry : interfaces) {
         if (!entry.isIPv4)
             continue;
-        if (entry.name == QLatin1String(kPreferredInterface)) {
+        const QString role = roles.roleOf(entry.name);
+        if (role == QLatin1String(kPreferredInterface)) {
             result = entry.address;
         } else if (result == QLatin1String(kNoAddress)) {
             for (const char *fallback : kFallbackInterfaces) {
-                if (entry.name == QLatin1String(fallback))
+                if (role == QLatin1String(fallback))
                     result = entry.address;
             }
         }
@@ -176,17 +190,31 @@ std::optional<QList<BaseTools::InterfaceAddress>> BaseTools::interfaceAddresses(
             continue;
         InterfaceAddress address;
         address.name = QString::fromLocal8Bit(entry->ifa_name);
+        address.isLoopback = (entry->ifa_flags & IFF_LOOPBACK) != 0;
         address.isIPv4 = entry->ifa_addr->sa_family == AF_INET;
         if (address.isIPv4) {
             char text[INET_ADDRSTRLEN] = {};
             const auto *ipv4 = reinterpret_cast<const sockaddr_in *>(entry->ifa_addr);
             inet_ntop(AF_INET, &ipv4->sin_addr, text, sizeof text);
             address.address = QString::fromLatin1(text);
+        } else if (entry->ifa_addr->sa_family == AF_PACKET) {
+            const auto *link = reinterpret_cast<const sockaddr_ll *>(entry->ifa_addr);
+            address.hardwareAddress =
+                QByteArray(reinterpret_cast<const char *>(link->sll_addr),
+                           qMin<qsizetype>(link->sll_halen, sizeof link->sll_addr));
         }
         interfaces << address;
     }
     freeifaddrs(list);
     return interfaces;
+}
+
+NetworkInterfaceRoles BaseTools::hostRoles(const QList<InterfaceAddress> &interfaces)
+{
+    QList<NetworkInterfaceRoles::Interface> named;
+    for (const InterfaceAddress &entry : interfaces)
+        named << NetworkInterfaceRoles::Interface{entry.name, entry.isLoopback};
+    return NetworkInterfaceRoles(named, NetworkInterfaceRoles::hostDefaultRouteInterface());
 }
 
 QString BaseTools::getVersion()

@@ -4,6 +4,9 @@
 // random names, and a few file and shell helpers. Stateless class functions; callable from any
 // thread (the shell helpers block the caller until the command ends).
 
+#include "NetworkInterfaceRoles.h"
+
+#include <QByteArray>
 #include <QDate>
 #include <QDateTime>
 #include <QList>
@@ -14,12 +17,14 @@
 class BaseTools
 {
 public:
-    // One IPv4 address of one interface, as the interface list reports it.
+    // One address of one interface, as the interface list reports it.
     struct InterfaceAddress
     {
         QString name;
         bool isIPv4 = false;
         QString address; // dotted decimal for IPv4
+        bool isLoopback = false;
+        QByteArray hardwareAddress; // the link-layer address of a link-layer entry
     };
 
     // "YYYYMMddHHmmss" (week-based year) of now in the default time zone, or of the given instant
@@ -30,18 +35,26 @@ public:
     // A new random UUID: 36 upper-case hex digits grouped 8-4-4-4-12.
     static QString stringWithUUID();
 
-    // The link-layer address of interface "en0" as "%02X:%02X:%02X:%02X:%02X:%02X", or null
-    // after printing an error line to standard output.
+    // The interface names "en0", "en1" and "en2" below are a Mac's; NetworkInterfaceRoles maps
+    // them to this host's interfaces.
+
+    // The link-layer address of interface "en0" (or of the host interface of that name) as
+    // "%02X:%02X:%02X:%02X:%02X:%02X", or null after printing an error line to standard output.
     static QString getMacAddress();
     static QString getMacAddress(const QString &interfaceName);
+    static QString getMacAddress(const QList<InterfaceAddress> &interfaces,
+                                 const NetworkInterfaceRoles &roles);
 
     // The IPv4 address by interface preference: en0 always wins (its last address), otherwise the
     // first one on en1 or en2; "0.0.0.0" when none. Writes "c_ifa_name : <name>, ip: <result>"
-    // to the process log after each IPv4 entry.
+    // to the process log after each IPv4 entry, with the host's own interface name.
     static QString getIPAddress();
-    static QString getIPAddress(const QList<InterfaceAddress> &interfaces);
+    static QString getIPAddress(const QList<InterfaceAddress> &interfaces,
+                                const NetworkInterfaceRoles &roles);
     // The host's interface addresses in list order, or nothing when they cannot be listed.
     static std::optional<QList<InterfaceAddress>> interfaceAddresses();
+    // The roles of the listed interfaces on this host (default route from the routing table).
+    static NetworkInterfaceRoles hostRoles(const QList<InterfaceAddress> &interfaces);
 
     // The version text of the programs.
     static QString getVersion();

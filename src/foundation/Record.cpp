@@ -3,7 +3,12 @@
 #include <QJsonArray>
 #include <QJsonValue>
 
+#include <cmath>
+
 namespace Record {
+
+// Enough digits to give a double back exactly.
+static constexpr int kSignificantDigits = 17;
 
 QList<QMetaProperty> allProperties(const QMetaObject &meta)
 {
@@ -54,10 +59,11 @@ static bool isIntegerType(int id)
 
 static QString decimalText(double number)
 {
-    // Integral values print without a fraction, as the service and the records expect.
-    if (number == static_cast<double>(static_cast<qint64>(number)))
-        return QString::number(static_cast<qint64>(number));
-    return QString::number(number, 'g', 17);
+    // Integral values print without a fraction or exponent, as the service and the records
+    // expect, also beyond the range of a 64-bit integer (a cast there would be undefined).
+    if (std::isfinite(number) && std::trunc(number) == number)
+        return QString::number(number == 0 ? 0.0 : number, 'f', 0); // -0 reads as "0"
+    return QString::number(number, 'g', kSignificantDigits);
 }
 
 QVariant valueForType(const QJsonValue &value, QMetaType type)

@@ -94,32 +94,127 @@ TEST(BaseTools, FtpStemsHaveFourUpperCaseGroups)
     EXPECT_GT(lengths.size(), 5);
 }
 
+BaseTools::InterfaceAddress ipv4(const char *name, const char *address)
+{
+    BaseTools::InterfaceAddress entry;
+    entry.name = QLatin1String(name);
+    entry.isIPv4 = true;
+    entry.address = QLatin1String(address);
+    return entry;
+}
+
+BaseTools::InterfaceAddress link(const char *name, const QByteArray &hardwareAddress)
+{
+    BaseTools::InterfaceAddress entry;
+    entry.name = QLatin1String(name);
+    entry.hardwareAddress = hardwareAddress;
+    return entry;
+}
+
+BaseTools::InterfaceAddress loopback(BaseTools::InterfaceAddress entry)
+{
+    entry.isLoopback = true;
+    return entry;
+}
+
+// The roles as the host would give them to the listed interfaces with that default route.
+NetworkInterfaceRoles rolesOf(const QList<BaseTools::InterfaceAddress> &interfaces,
+                              const char *defaultRoute)
+{
+    QList<NetworkInterfaceRoles::Interface> named;
+    for (const auto &entry : interfaces)
+        named << NetworkInterfaceRoles::Interface{entry.name, entry.isLoopback};
+    return NetworkInterfaceRoles(named, QLatin1String(defaultRoute));
+}
+
 struct AddressCase
 {
     const char *name;
     QList<BaseTools::InterfaceAddress> interfaces;
+    const char *defaultRoute;
     const char *expected;
 };
 
-BaseTools::InterfaceAddress ipv4(const char *name, const char *address)
+TEST(BaseTools, IpAddressFollowsThePreferenceOfTheMappedInterfaces)
 {
-    return {QLatin1String(name), true, QLatin1String(address)};
-}
-
-TEST(BaseTools, IpAddressFollowsTheInterfacePreference)
-{
+    const QByteArray mac("\x02\x00\x00\x00\x00\x01", 6);
     const AddressCase cases[] = {
-        {"en0WinsOverEarlierEn1", {ipv4("en1", "10.0.0.1"), ipv4("en0", "10.0.0.2")}, "10.0.0.2"},
-        {"en0WinsOverLaterEn1", {ipv4("en0", "10.0.0.2"), ipv4("en1", "10.0.0.1")}, "10.0.0.2"},
-        {"lastEn0AddressWins", {ipv4("en0", "10.0.0.2"), ipv4("en0", "10.0.0.3")}, "10.0.0.3"},
-        {"onlyEn2", {ipv4("lo", "127.0.0.1"), ipv4("en2", "192.168.1.9")}, "192.168.1.9"},
-        {"firstOfEn1AndEn2", {ipv4("en2", "192.168.1.9"), ipv4("en1", "10.0.0.1")}, "192.168.1.9"},
-        {"otherNamesIgnored", {ipv4("lo", "127.0.0.1"), ipv4("eth0", "10.1.1.1")}, "0.0.0.0"},
-        {"nonIPv4Ignored", {{"en0", false, QString()}, ipv4("en1", "10.0.0.1")}, "10.0.0.1"},
-        {"empty", {}, "0.0.0.0"},
+        {"en0WinsOverEarlierEn1",
+         {ipv4("eth0", "10.0.0.1"), ipv4("wlan0", "10.0.0.2")},
+         "wlan0",
+         "10.0.0.2"},
+        {"en0WinsOverLaterEn1",
+         {ipv4("wlan0", "10.0.0.2"), ipv4("eth0", "10.0.0.1")},
+         "wlan0",
+         "10.0.0.2"},
+        {"lastEn0AddressWins",
+         {ipv4("eth0", "10.0.0.2"), ipv4("eth0", "10.0.0.3")},
+         "eth0",
+         "10.0.0.3"},
+        {"onlyTheThirdConfigured",
+         {link("eth0", mac), link("eth1", mac), ipv4("eth2", "192.168.1.9")},
+         "",
+         "192.168.1.9"},
+        {"firstOfEn1AndEn2InListOrder",
+         {link("eth0", mac), ipv4("eth2", "192.168.1.9"), ipv4("eth1", "10.0.0.1")},
+         "eth0",
+         "192.168.1.9"},
+        {"fourthInterfaceIgnored",
+         {link("eth0", mac), link("eth1", mac), link("eth2", mac), ipv4("eth3", "10.1.1.1")},
+         "",
+         "0.0.0.0"},
+        {"loopbackIgnored", {loopback(ipv4("lo", "127.0.0.1"))}, "lo", "0.0.0.0"},
+        {"nonIPv4Ignored", {link("eth0", mac), ipv4("eth1", "10.0.0.1")}, "eth0", "10.0.0.1"},
+        {"empty", {}, "", "0.0.0.0"},
     };
     for (const AddressCase &c : cases)
-        EXPECT_EQ(BaseTools::getIPAddress(c.interfaces), c.expected) << c.name;
+        EXPECT_EQ(BaseTools::getIPAddress(c.interfaces, rolesOf(c.interfaces, c.defaultRoute)),
+                  c.expected)
+            << c.name;
+}
+
+struct MacCase
+{
+    const char *name;
+    QList<BaseTools::InterfaceAddress> interfaces;
+    const char *defaultRoute;
+    QString expected;
+    const char *errorLine;
+};
+
+TEST(BaseTools, MacAddressIsThatOfThePrimaryInterface)
+{
+    const QByteArray wired("\x02\xfc\x00\x00\x00\x01", 6);
+    const QByteArray wireless("\xa4\x5e\x60\x0b\xc1\x7f", 6);
+    const MacCase cases[] = {
+        {"defaultRouteInterface",
+         {link("eth0", wired), link("wlan0", wireless), ipv4("wlan0", "10.0.0.2")},
+         "wlan0",
+         "A4:5E:60:0B:C1:7F",
+         ""},
+        {"firstByNameWithoutRoute",
+         {link("wlan0", wireless), link("eth0", wired)},
+         "",
+         "02:FC:00:00:00:01",
+         ""},
+        {"onlyLoopback",
+         {loopback(link("lo", QByteArray(6, '\0')))},
+         "lo",
+         QString(),
+         "Error: if_nametoindex error\n"},
+        {"primaryWithoutLinkAddress",
+         {ipv4("tun0", "10.8.0.2"), link("tun0", QByteArray()), link("wlan0", wireless)},
+         "tun0",
+         QString(),
+         "Error: sysctl, take 2\n"},
+    };
+    for (const MacCase &c : cases) {
+        testing::internal::CaptureStdout();
+        const QString address =
+            BaseTools::getMacAddress(c.interfaces, rolesOf(c.interfaces, c.defaultRoute));
+        EXPECT_EQ(testing::internal::GetCapturedStdout(), c.errorLine) << c.name;
+        EXPECT_EQ(address, c.expected) << c.name;
+    }
 }
 
 TEST(BaseTools, HostInterfacesListTheLoopbackAddress)
@@ -127,9 +222,26 @@ TEST(BaseTools, HostInterfacesListTheLoopbackAddress)
     const auto interfaces = BaseTools::interfaceAddresses();
     ASSERT_TRUE(interfaces.has_value());
     EXPECT_TRUE(std::any_of(interfaces->begin(), interfaces->end(), [](const auto &entry) {
-        return entry.isIPv4 && entry.address == "127.0.0.1";
+        return entry.isIPv4 && entry.isLoopback && entry.address == "127.0.0.1";
     }));
     EXPECT_FALSE(BaseTools::getIPAddress().isEmpty());
+}
+
+TEST(BaseTools, HostAddressesAreThoseOfTheMappedPrimaryInterface)
+{
+    const auto interfaces = BaseTools::interfaceAddresses();
+    ASSERT_TRUE(interfaces.has_value());
+    const QString primary = BaseTools::hostRoles(*interfaces).interfaceFor("en0");
+    if (primary.isNull())
+        GTEST_SKIP() << "this host has no interface but loopback";
+    const QString mac = BaseTools::getMacAddress(primary);
+    EXPECT_EQ(BaseTools::getMacAddress(), mac);
+    const bool primaryHasIPv4 =
+        std::any_of(interfaces->begin(), interfaces->end(),
+                    [&](const auto &entry) { return entry.name == primary && entry.isIPv4; });
+    if (primaryHasIPv4) {
+        EXPECT_NE(BaseTools::getIPAddress(), "0.0.0.0");
+    }
 }
 
 TEST(BaseTools, MacAddressOfAnInterface)

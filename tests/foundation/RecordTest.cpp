@@ -62,6 +62,34 @@ TEST(Record, ReadingConvertsNumbersToTextAndIgnoresUnknownMembers)
     EXPECT_EQ(sample.baseText, "2.5");
 }
 
+TEST(Record, NumbersReadAsTextKeepTheirDecimalDigits)
+{
+    struct Case
+    {
+        const char *json;
+        const char *text;
+    };
+    const Case cases[] = {
+        {"7", "7"},
+        {"-0", "0"},
+        {"-12", "-12"},
+        {"2.5", "2.5"},
+        {"9007199254740992", "9007199254740992"},
+        // Beyond a 64-bit integer: whole numbers still read without fraction or exponent.
+        {"9223372036854775808", "9223372036854775808"},
+        {"-9223372036854775809", "-9223372036854775808"},
+        {"18446744073709551616", "18446744073709551616"},
+        {"1e20", "100000000000000000000"},
+        {"-1e30", "-1000000000000000019884624838656"},
+        {"1.5e-7", "1.4999999999999999e-07"},
+    };
+    for (const Case &c : cases) {
+        const QByteArray document = QByteArray(R"({"text": )") + c.json + "}";
+        const Sample sample = Record::fromJson<Sample>(QJsonDocument::fromJson(document).object());
+        EXPECT_EQ(sample.text, QLatin1String(c.text)) << c.json;
+    }
+}
+
 TEST(Record, UnsuitableMemberLeavesPropertyUntouched)
 {
     Sample sample;

@@ -22,6 +22,11 @@ public:
     static IniConfig &shareInstacne();
 
     IniConfig(QString iniPath, HTTPManager &transport);
+    // One configuration per process: a copy could drift from the record the others read.
+    IniConfig(const IniConfig &) = delete;
+    IniConfig &operator=(const IniConfig &) = delete;
+    IniConfig(IniConfig &&) = delete;
+    IniConfig &operator=(IniConfig &&) = delete;
 
     // Reads the file's unnamed section (keys in any case) and stores the record. A missing or
     // unreadable file leaves every value unset.

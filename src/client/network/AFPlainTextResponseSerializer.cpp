@@ -23,8 +23,9 @@ Error combined(Error error, const std::optional<Error> &previous)
 
 } // namespace
 
-QJsonValue AFPlainTextResponseSerializer::responseObjectForResponse(const QByteArray &data,
-                                                                    std::optional<Error> *error)
+QJsonValue
+AFPlainTextResponseSerializer::responseObjectForResponse(const QByteArray &data,
+                                                         std::optional<Error> *error) const
 {
     QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
     const QString text = utf8.decode(data);

@@ -199,6 +199,18 @@ QByteArray formEncoded(const QJsonObject &parameters)
     return fields.join('&');
 }
 
+// The address with the form fields added to the query it may already have.
+QUrl withQueryFields(QUrl address, const QByteArray &form)
+{
+    if (form.isEmpty())
+        return address;
+    const QString query = address.query(QUrl::FullyEncoded);
+    address.setQuery(query.isEmpty() ? QString::fromLatin1(form)
+                                     : query + u'&' + QString::fromLatin1(form),
+                     QUrl::StrictMode);
+    return address;
+}
+
 // The body when the transfer, the status and the content type are fine.
 Result<QByteArray> checkedBody(const HTTPManager::ReplyFacts &facts)
 {
@@ -370,9 +382,7 @@ QCoro::Task<Result<QJsonObject>> HTTPManager::send(Method method, QString url,
     co_await ResumeOnThreadOf{this};
 
     const QByteArray form = formEncoded(parameters);
-    QUrl address(url);
-    if (method == Method::GET && !form.isEmpty())
-        address.setQuery(QString::fromLatin1(form), QUrl::StrictMode);
+    const QUrl address = method == Method::GET ? withQueryFields(QUrl(url), form) : QUrl(url);
     QNetworkRequest request(address);
     request.setRawHeader("Content-Type", kRequestContentType);
     // The service runs with certificates of its own: accept any, whatever host it names.
@@ -384,7 +394,9 @@ QCoro::Task<Result<QJsonObject>> HTTPManager::send(Method method, QString url,
                                                   : m_network.post(request, form));
     QNetworkReply *pending = reply.get();
 
-    // The timeout counts from the last sign of progress, as an idle limit.
+    // The timeout counts from the last sign of progress, as an idle limit. It is ours rather
+    // than QNetworkRequest::setTransferTimeout(), which behaves alike but runs a coarse timer
+    // that may fire up to 5 % early.
     bool timedOut = false;
     QTimer timeout;
     timeout.setSingleShot(true);

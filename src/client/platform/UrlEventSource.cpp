@@ -1,10 +1,11 @@
 #include "UrlEventSource.h"
 
+#include "PrivateRuntimeFolder.h"
+
 #include "foundation/logging/Log.h"
 
 #include <QDataStream>
 #include <QDir>
-#include <QFileInfo>
 #include <QLocalServer>
 #include <QLocalSocket>
 #include <QLockFile>
@@ -37,7 +38,9 @@ UrlEventSource::Reply once(UrlEventSource::Reply reply)
 QString UrlEventSource::defaultFolder()
 {
     const QString runtimeFolder = qEnvironmentVariable(kRuntimeFolderVariable);
-    return runtimeFolder.isEmpty() ? QDir::tempPath() : runtimeFolder;
+    if (!runtimeFolder.isEmpty())
+        return runtimeFolder;
+    return QStringLiteral("%1/%2-%3").arg(QDir::tempPath(), kDefaultName).arg(::getuid());
 }
 
 UrlEventSource::UrlEventSource()
@@ -47,8 +50,15 @@ UrlEventSource::UrlEventSource()
 UrlEventSource::UrlEventSource(Options options, QObject *parent)
     : QObject(parent)
     , m_options(std::move(options))
-    , m_lock(std::make_unique<QLockFile>(lockPath()))
 {
+    Result<PrivateRuntimeFolder> folder = PrivateRuntimeFolder::open(
+        m_options.folder.isNull() ? defaultFolder() : m_options.folder, ::getuid());
+    if (!folder) {
+        m_folderRefusal = folder.error();
+        return;
+    }
+    m_folder = std::make_unique<PrivateRuntimeFolder>(std::move(folder).value());
+    m_lock = std::make_unique<QLockFile>(lockPath());
     // Only a holder that is no longer running loses the lock, however long it has run.
     m_lock->setStaleLockTime(0);
 }
@@ -60,8 +70,9 @@ UrlEventSource::~UrlEventSource()
 
 QString UrlEventSource::basePath() const
 {
-    const QString folder = m_options.folder.isNull() ? defaultFolder() : m_options.folder;
-    // The temporary folder is shared by all users; the name keeps their instances apart.
+    QString folder = m_options.folder.isNull() ? defaultFolder() : m_options.folder;
+    if (m_folder)
+        folder = m_folder->path();
     return QStringLiteral("%1/%2-%3").arg(folder, m_options.name).arg(::getuid());
 }
 
@@ -78,7 +89,6 @@ QString UrlEventSource::serverPath() const
 void UrlEventSource::start(const QStringList &launchUrls)
 {
     m_launchUrls = launchUrls;
-    QDir().mkpath(QFileInfo(lockPath()).absolutePath());
     if (tryBecomePrimary())
         return;
     m_forwardClock.start();
@@ -91,6 +101,14 @@ void UrlEventSource::start(const QStringList &launchUrls)
 
 bool UrlEventSource::tryBecomePrimary()
 {
+    if (!m_lock) {
+        Log::client(QStringLiteral("!!refused the folder for the running instance's lock and "
+                                   "socket: %1; this launch runs alone, later launches cannot hand "
+                                   "over their URLs")
+                        .arg(m_folderRefusal.description));
+        decide(Role::Primary);
+        return true;
+    }
     if (m_lock->tryLock(0)) {
         listen();
         decide(Role::Primary);
@@ -164,7 +182,7 @@ void UrlEventSource::close()
         m_forwardSocket->disconnect(this);
         m_forwardSocket->abort();
     }
-    if (m_lock->isLocked())
+    if (m_lock && m_lock->isLocked())
         m_lock->unlock();
 }
 

@@ -4,8 +4,12 @@
 // user's session becomes the running instance and hands its own command-line URLs to the handler;
 // a later launch forwards its URLs to the running instance and ends once they are acknowledged.
 //
-// The running instance is the one that holds a lock file in the folder (the user's runtime folder,
-// else the temporary folder); it listens on a local socket beside the lock, open to its user only.
+// The running instance is the one that holds a lock file in the folder; it listens on a local
+// socket beside the lock, open to its user only. The folder must be the user's own that nobody
+// else can write (PrivateRuntimeFolder): the user's runtime folder, else a folder of the user's
+// own in the temporary folder, made when missing. A folder that fails that check is refused, with
+// a log line: nothing is made in it, and the launch runs alone as the running instance, so that
+// its own URLs are still handled but no later launch can hand its URLs over.
 // A later launch connects and sends one message, [magic, version, count, URLs], and waits for the
 // acknowledgement [magic, version, status]; a launch without URLs is acknowledged at once. The
 // running instance acknowledges only once the handler has replied for every URL of the message (the
@@ -21,6 +25,8 @@
 // called there. A reply must be called on the main thread, at most once; after close() it does
 // nothing.
 
+#include "foundation/Error.h"
+
 #include <QElapsedTimer>
 #include <QList>
 #include <QObject>
@@ -32,6 +38,7 @@
 #include <functional>
 #include <memory>
 
+class PrivateRuntimeFolder;
 class QLocalServer;
 class QLocalSocket;
 class QLockFile;
@@ -75,7 +82,7 @@ public:
         std::chrono::milliseconds messageTimeout = kMessageTimeout;
     };
 
-    // $XDG_RUNTIME_DIR, or the temporary folder when it is unset.
+    // $XDG_RUNTIME_DIR, or "<temporary folder>/<kDefaultName>-<user id>" when it is unset.
     static QString defaultFolder();
 
     // The default folder and name.
@@ -94,7 +101,8 @@ public:
 
     void close();
 
-    // "<folder>/<name>-<user id>" + ".lock" or ".socket".
+    // "<folder>/<name>-<user id>" + ".lock" or ".socket", the folder named through its checked
+    // descriptor (by its own name when it was refused).
     QString lockPath() const;
     QString serverPath() const;
 
@@ -129,6 +137,9 @@ private:
     QString basePath() const;
 
     const Options m_options;
+    // The checked folder; null when it was refused, for the reason kept beside it.
+    std::unique_ptr<PrivateRuntimeFolder> m_folder;
+    Error m_folderRefusal;
     Role m_role = Role::Undecided;
     bool m_closed = false;
     QStringList m_launchUrls;

@@ -117,6 +117,8 @@ void UploadService::setLoginWindowState(std::shared_ptr<const LoginWindowState> 
 
 void UploadService::startTimer()
 {
+    // Coarse timers may fire up to 5 % early; the idle exit must never come before its time.
+    m_timer.setTimerType(Qt::PreciseTimer);
     m_timer.setInterval(m_intervals.idleTimer);
     connect(&m_timer, &QTimer::timeout, this, &UploadService::handleJobIsEmpty);
     m_timer.start();
@@ -124,7 +126,7 @@ void UploadService::startTimer()
 
 void UploadService::handleJobIsEmpty()
 {
-    QTimer::singleShot(m_intervals.idleCheckDelay, this, [this] {
+    QTimer::singleShot(m_intervals.idleCheckDelay, Qt::PreciseTimer, this, [this] {
         if (isJobArrayEmpty() && !m_loginWindow->isActive())
             m_exitProcess(kIdleExitStatus);
     });

@@ -1,16 +1,23 @@
 #include "client/platform/UrlEventSource.h"
 
+#include "support/LogCapture.h"
 #include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
 
 #include <QDataStream>
+#include <QDir>
+#include <QDirIterator>
 #include <QFileInfo>
 #include <QLocalSocket>
 #include <QProcess>
 #include <QTemporaryDir>
 
+#include <functional>
 #include <memory>
+
+#include <sys/stat.h>
+#include <unistd.h>
 
 using namespace std::chrono_literals;
 using Role = UrlEventSource::Role;
@@ -259,5 +266,215 @@ TEST_F(UrlEventSourceTest, ReplacesTheLockAndSocketOfAKilledInstance)
     recorder.replies.first()();
     EXPECT_TRUE(TestSupport::waitUntil([&] { return later->role() == Role::Forwarded; }));
 }
+
+// ---- where the lock and the socket may live
+
+constexpr auto kRuntimeVariable = "XDG_RUNTIME_DIR";
+constexpr auto kTemporaryVariable = "TMPDIR";
+constexpr mode_t kSharedMode = 01777;
+constexpr mode_t kPrivateMode = 0700;
+
+// Runs the command as the user nobody, as another user on the machine would.
+bool asNobody(const QStringList &command)
+{
+    QProcess process;
+    process.setProcessChannelMode(QProcess::ForwardedChannels);
+    process.start(QStringLiteral("setpriv"),
+                  QStringList{"--reuid=nobody", "--regid=nogroup", "--clear-groups"} + command);
+    return process.waitForFinished(10000) && process.exitStatus() == QProcess::NormalExit &&
+           process.exitCode() == 0;
+}
+
+// A folder of ours with exactly that mode.
+bool makeFolder(const QString &path, mode_t mode)
+{
+    const QByteArray name = QFile::encodeName(path);
+    return ::mkdir(name.constData(), mode) == 0 && ::chmod(name.constData(), mode) == 0;
+}
+
+// The user's runtime folder unset and the temporary folder a fresh one that every user may
+// write, like /tmp; the process's own settings come back at the end.
+class RuntimeFolderTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(m_shared.isValid());
+        ASSERT_EQ(::chmod(QFile::encodeName(m_shared.path()).constData(), kSharedMode), 0);
+        remember(kRuntimeVariable);
+        remember(kTemporaryVariable);
+        qunsetenv(kRuntimeVariable);
+        qputenv(kTemporaryVariable, QFile::encodeName(m_shared.path()));
+    }
+
+    void TearDown() override
+    {
+        for (const auto &[name, value] : std::as_const(m_saved)) {
+            if (value)
+                qputenv(name, *value);
+            else
+                qunsetenv(name);
+        }
+    }
+
+    QString shared(const QString &name) const { return m_shared.filePath(name); }
+
+    // Every entry below the shared folder that a running instance would have made.
+    QStringList instanceEntries() const
+    {
+        QStringList found;
+        QDirIterator entries(m_shared.path(),
+                             QDir::AllEntries | QDir::NoDotAndDotDot | QDir::System,
+                             QDirIterator::Subdirectories);
+        while (entries.hasNext()) {
+            const QString entry = entries.next();
+            if (entry.endsWith(QLatin1String(".lock")) || entry.endsWith(QLatin1String(".socket")))
+                found << entry;
+        }
+        return found;
+    }
+
+private:
+    void remember(const char *name)
+    {
+        m_saved.append({name, qEnvironmentVariableIsSet(name)
+                                  ? std::optional<QByteArray>(qgetenv(name))
+                                  : std::nullopt});
+    }
+
+    QTemporaryDir m_shared;
+    QList<std::pair<const char *, std::optional<QByteArray>>> m_saved;
+};
+
+struct RefusedCase
+{
+    const char *name;
+    bool plantedByAnotherUser;
+    // Plants the entry at the folder's place.
+    std::function<bool(const QString &folder)> plant;
+    bool runtimeFolderSet = false; // the entry is the user's runtime folder, not the fallback
+};
+
+void PrintTo(const RefusedCase &c, std::ostream *out)
+{
+    *out << c.name;
+}
+
+class RefusedRuntimeFolder : public RuntimeFolderTest,
+                             public ::testing::WithParamInterface<RefusedCase>
+{};
+
+TEST_P(RefusedRuntimeFolder, NothingIsMadeThereAndTheLaunchRunsAlone)
+{
+    const RefusedCase &c = GetParam();
+    if (c.plantedByAnotherUser && ::getuid() != 0)
+        GTEST_SKIP() << "planting as another user needs root";
+    const QString folder =
+        c.runtimeFolderSet ? shared(QStringLiteral("runtime")) : UrlEventSource::defaultFolder();
+    if (c.runtimeFolderSet)
+        qputenv(kRuntimeVariable, QFile::encodeName(folder));
+    ASSERT_TRUE(folder.startsWith(shared(QString()))) << folder.toStdString();
+    ASSERT_TRUE(c.plant(folder));
+
+    LogCapture log;
+    UrlEventSource source;
+    source.start({QStringLiteral("vandrix://?alone")});
+    ASSERT_EQ(source.role(), Role::Primary);
+    EXPECT_EQ(log.count(QStringLiteral("!!refused the folder")), 1);
+    Recorder recorder;
+    source.setHandler(recorder.handler());
+    ASSERT_TRUE(TestSupport::waitUntil([&] { return recorder.urls.size() == 1; }));
+    EXPECT_EQ(recorder.urls.first(), "vandrix://?alone");
+    EXPECT_EQ(instanceEntries(), QStringList());
+
+    source.close();
+    EXPECT_EQ(instanceEntries(), QStringList());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Planted, RefusedRuntimeFolder,
+    ::testing::Values(
+        RefusedCase{"folderOfAnotherUser", true,
+                    [](const QString &folder) {
+                        return asNobody({"mkdir", "-m", "0700", folder});
+                    }},
+        RefusedCase{
+            "linkToAFolderOfOurs", true,
+            [](const QString &folder) {
+                const QString ours = QFileInfo(folder).path() + QStringLiteral("/ours");
+                return makeFolder(ours, kPrivateMode) && asNobody({"ln", "-s", ours, folder});
+            }},
+        RefusedCase{"fileOfAnotherUser", true,
+                    [](const QString &folder) {
+                        return asNobody({"touch", folder});
+                    }},
+        RefusedCase{"ownFolderGroupCanWrite", false,
+                    [](const QString &folder) { return makeFolder(folder, 0770); }},
+        RefusedCase{"ownFolderOthersCanWrite", false,
+                    [](const QString &folder) { return makeFolder(folder, 0777); }},
+        RefusedCase{"runtimeFolderOthersCanWrite", false,
+                    [](const QString &folder) { return makeFolder(folder, 0777); }, true},
+        RefusedCase{"runtimeFolderOfAnotherUser", true,
+                    [](const QString &folder) {
+                        return asNobody({"mkdir", "-m", "0700", folder});
+                    },
+                    true}),
+    [](const auto &info) { return info.param.name; });
+
+struct AcceptedCase
+{
+    const char *name;
+    bool runtimeFolderSet;
+    bool folderExists;
+};
+
+void PrintTo(const AcceptedCase &c, std::ostream *out)
+{
+    *out << c.name;
+}
+
+class AcceptedRuntimeFolder : public RuntimeFolderTest,
+                              public ::testing::WithParamInterface<AcceptedCase>
+{};
+
+TEST_P(AcceptedRuntimeFolder, HoldsTheLockAndTheSocketOfTheRunningInstance)
+{
+    const AcceptedCase &c = GetParam();
+    const QString folder =
+        c.runtimeFolderSet ? shared(QStringLiteral("runtime")) : UrlEventSource::defaultFolder();
+    if (c.runtimeFolderSet)
+        qputenv(kRuntimeVariable, QFile::encodeName(folder));
+    if (c.folderExists) {
+        ASSERT_TRUE(makeFolder(folder, kPrivateMode));
+    }
+
+    UrlEventSource primary;
+    primary.start({});
+    ASSERT_EQ(primary.role(), Role::Primary);
+    struct stat status = {};
+    ASSERT_EQ(::lstat(QFile::encodeName(folder).constData(), &status), 0);
+    EXPECT_TRUE(S_ISDIR(status.st_mode));
+    EXPECT_EQ(status.st_mode & 07777, kPrivateMode);
+    EXPECT_EQ(status.st_uid, ::getuid());
+    const QString base = QStringLiteral("%1/%2-%3")
+                             .arg(folder, QLatin1String(UrlEventSource::kDefaultName))
+                             .arg(::getuid());
+    EXPECT_TRUE(QFileInfo::exists(base + QStringLiteral(".lock")));
+    EXPECT_TRUE(QFileInfo::exists(base + QStringLiteral(".socket")));
+
+    Recorder recorder;
+    primary.setHandler(recorder.handler());
+    UrlEventSource later;
+    later.start({QStringLiteral("vandrix://?later")});
+    ASSERT_TRUE(TestSupport::waitUntil([&] { return recorder.urls.size() == 1; }));
+    recorder.replies.first()();
+    EXPECT_TRUE(TestSupport::waitUntil([&] { return later.role() == Role::Forwarded; }));
+}
+
+INSTANTIATE_TEST_SUITE_P(Folders, AcceptedRuntimeFolder,
+                         ::testing::Values(AcceptedCase{"fallbackMadeWhenMissing", false, false},
+                                           AcceptedCase{"fallbackOfOurOwn", false, true},
+                                           AcceptedCase{"runtimeFolder", true, true}),
+                         [](const auto &info) { return info.param.name; });
 
 } // namespace

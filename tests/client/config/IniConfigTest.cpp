@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <type_traits>
 
 namespace {
 
@@ -157,6 +158,16 @@ TEST_F(IniConfigTest, StoredRecordIsACopy)
     config.setConfigModel(model);
     model.serviceIP = QStringLiteral("changed.example");
     EXPECT_EQ(config.getIniConfigModel().serviceIP, "first.example");
+}
+
+TEST(IniConfig, TheConfigurationCannotBeCopiedOrMoved)
+{
+    // Any copy would be a second configuration; the shared one is reached by reference only.
+    static_assert(!std::is_copy_constructible_v<IniConfig>);
+    static_assert(!std::is_copy_assignable_v<IniConfig>);
+    static_assert(!std::is_move_constructible_v<IniConfig>);
+    static_assert(!std::is_move_assignable_v<IniConfig>);
+    EXPECT_EQ(&IniConfig::shareInstacne(), &IniConfig::shareInstacne());
 }
 
 TEST(IniConfigModel, FreshRecordIsUnsetAndItsCopyHasAnEmptyCompanyKey)

@@ -4,6 +4,7 @@
 
 #include "client/network/HTTPManager.h"
 #include "client/platform/Localizable.h"
+#include "support/CoarseTimerPhase.h"
 
 #include <QElapsedTimer>
 #include <QJsonDocument>
@@ -186,6 +187,47 @@ TEST_F(HTTPManagerTest, GetSendsTheFieldsInTheQueryOfHostAndApiName)
     EXPECT_TRUE(request.body.isEmpty());
 }
 
+struct QueryCase
+{
+    const char *name;
+    const char *apiName;
+    QJsonObject parameters;
+    QMap<QString, QString> expectedFields;
+};
+
+TEST_F(HTTPManagerTest, GetKeepsAQueryTheUrlAlreadyHasAndAddsTheFields)
+{
+    const QueryCase cases[] = {
+        {"fieldsOnly", "/v1/ftp", {{"id", "7"}}, {{"id", "7"}}},
+        {"queryOnly",
+         "/Token/get?grant_type=client_credential&client_id=x5",
+         {},
+         {{"grant_type", "client_credential"}, {"client_id", "x5"}}},
+        {"queryAndFields",
+         "/Token/get?grant_type=client_credential&client_id=x5",
+         {{"id", "4 2"}, {"note", "a&b=c"}},
+         {{"grant_type", "client_credential"},
+          {"client_id", "x5"},
+          {"id", "4 2"},
+          {"note", "a&b=c"}}},
+        {"escapedQueryKept", "/find?name=a%26b", {{"n", "1"}}, {{"name", "a&b"}, {"n", "1"}}},
+        {"emptyQuery", "/v1/ftp?", {{"id", "7"}}, {{"id", "7"}}},
+    };
+    for (const QueryCase &c : cases) {
+        const qsizetype before = server.requests().size();
+        auto result = TaskWaiter::finish(transport.requestWithApiName(
+            QLatin1String(c.apiName), c.parameters, HTTPManager::Method::GET));
+        ASSERT_TRUE(result.has_value() && result->ok()) << c.name;
+        ASSERT_EQ(server.requests().size(), before + 1) << c.name;
+        const QByteArray &target = server.requests().last().target;
+        const QByteArray path = QByteArray("/api") + QByteArray(c.apiName).split('?').first();
+        EXPECT_EQ(target.left(target.indexOf('?')), path) << c.name;
+        EXPECT_EQ(ScriptedHttpServer::Request::formFields(target.mid(target.indexOf('?') + 1)),
+                  c.expectedFields)
+            << c.name << ": " << target.toStdString();
+    }
+}
+
 TEST_F(HTTPManagerTest, UnknownMethodSendsNothingAndFailsAtOnce)
 {
     auto result = TaskWaiter::finish(transport.requestWithParameters(
@@ -231,10 +273,12 @@ TEST(HTTPManagerTimeout, ServerThatNeverAnswersTimesOut)
     ScriptedHttpServer silent;
     ASSERT_TRUE(silent.start());
     silent.setReply(Reply{200, "application/json", "{}", false});
-    constexpr auto kShortTimeout = 300ms;
+    // Long enough for a coarse timer to round it, started where the rounding would make it early.
+    constexpr auto kShortTimeout = 1000ms;
     HTTPManager transport(kShortTimeout);
     transport.setHost(silent.url());
 
+    CoarseTimerPhase::waitToStart(kShortTimeout);
     QElapsedTimer clock;
     clock.start();
     auto result = TaskWaiter::finish(

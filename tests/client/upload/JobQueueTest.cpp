@@ -1,5 +1,6 @@
 #include "UploadFixture.h"
 
+#include "support/CoarseTimerPhase.h"
 #include "support/TestSupport.h"
 
 #include <QDir>
@@ -16,8 +17,6 @@ class JobQueueTest : public UploadFixture
 {
 protected:
     static constexpr std::chrono::milliseconds kInterval = 250ms;
-    // Coarse timers may fire up to 5 % early.
-    static constexpr qint64 kEarliestFactorPercent = 90;
 
     void createQuickService()
     {
@@ -29,11 +28,37 @@ protected:
         return TestSupport::waitUntil([&] { return !m_exitStatuses.isEmpty(); }, limit);
     }
 
-    static qint64 earliest(int intervals)
-    {
-        return intervals * kInterval.count() * kEarliestFactorPercent / 100;
-    }
+    static qint64 earliest(int intervals) { return intervals * kInterval.count(); }
 };
+
+// Intervals long enough for Qt's coarse timers to round them; each timer is started at the phase
+// where such rounding makes it fire early.
+constexpr UploadService::Intervals kRoundableIntervals{1000ms, 2000ms};
+
+TEST_F(JobQueueTest, WithoutAJobTheExitComesNoEarlierThanTheIdleTimerAndTheCheck)
+{
+    CoarseTimerPhase::waitToStart(kRoundableIntervals.idleTimer);
+    createService(QString(), kRoundableIntervals);
+
+    ASSERT_TRUE(waitForExit(10s));
+    EXPECT_GE(m_firstExitAfterMs,
+              (kRoundableIntervals.idleTimer + kRoundableIntervals.idleCheckDelay).count());
+}
+
+TEST_F(JobQueueTest, TheIdleCheckAfterTheLastJobLeftComesNoEarlierThanItsDelay)
+{
+    createService(QString(), UploadService::Intervals{kNoIdleExit.idleTimer,
+                                                      kRoundableIntervals.idleCheckDelay});
+    const auto job = makeJob();
+    m_service->appendJob(job);
+
+    CoarseTimerPhase::waitToStart(kRoundableIntervals.idleCheckDelay);
+    QElapsedTimer sinceRemoval;
+    sinceRemoval.start();
+    m_service->removeJob(job);
+    ASSERT_TRUE(waitForExit(10s));
+    EXPECT_GE(sinceRemoval.elapsed(), kRoundableIntervals.idleCheckDelay.count());
+}
 
 TEST_F(JobQueueTest, WithoutAJobTheClientExitsAfterTwoIntervals)
 {
