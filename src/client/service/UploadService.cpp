@@ -2,7 +2,6 @@
 
 #include "InactiveLoginWindowState.h"
 #include "NotificationCenter.h"
-#include "ResumeOnMainThread.h"
 
 #include "client/config/IniConfig.h"
 #include "client/models/VQAddSubmitJobInfoRequest.h"
@@ -16,6 +15,7 @@
 #include "client/tools/PRNotification.h"
 #include "foundation/BaseTools.h"
 #include "foundation/Record.h"
+#include "foundation/ResumeOnThreadOf.h"
 #include "foundation/logging/Log.h"
 
 #include <QCoreApplication>
