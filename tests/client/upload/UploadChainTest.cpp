@@ -29,12 +29,12 @@ class UploadChainTest : public UploadFixture
 {
 protected:
     // Where the simulator's FTP server keeps a reported file.
-    static QString storedPath(const QJsonObject &report)
+    QString storedPath(const QJsonObject &report) const
     {
         return QDir(sim().ftpRoot()).filePath(report.value("saveFileName").toString().mid(1));
     }
 
-    static QJsonObject reportOf(const QString &jobFileName)
+    QJsonObject reportOf(const QString &jobFileName) const
     {
         for (const QJsonValue &entry : requests("fileFtpUploadInfo")) {
             const QJsonObject members = entry.toObject().value("members").toObject();
