@@ -1,5 +1,7 @@
 #include "DatePattern.h"
 
+#include "TextHelpers/IcuText.h"
+
 #include <unicode/smpdtfmt.h>
 #include <unicode/timezone.h>
 
@@ -7,20 +9,15 @@
 
 namespace {
 
-icu::UnicodeString toIcu(const QString &text)
-{
-    return icu::UnicodeString(reinterpret_cast<const UChar *>(text.utf16()), int32_t(text.size()));
-}
-
 // A formatter of the pattern in the default locale, set to the zone; null when ICU refuses it.
 std::unique_ptr<icu::SimpleDateFormat> formatter(const QString &pattern, const QString &zoneId)
 {
     UErrorCode status = U_ZERO_ERROR;
-    auto result = std::make_unique<icu::SimpleDateFormat>(toIcu(pattern), status);
+    auto result = std::make_unique<icu::SimpleDateFormat>(IcuText::toIcu(pattern), status);
     if (U_FAILURE(status))
         return nullptr;
     if (!zoneId.isNull())
-        result->adoptTimeZone(icu::TimeZone::createTimeZone(toIcu(zoneId)));
+        result->adoptTimeZone(icu::TimeZone::createTimeZone(IcuText::toIcu(zoneId)));
     return result;
 }
 
@@ -34,7 +31,7 @@ QString DatePattern::format(const QString &pattern, const QDateTime &instant,
         return QString();
     icu::UnicodeString text;
     dateFormat->format(UDate(instant.toMSecsSinceEpoch()), text);
-    return QString(reinterpret_cast<const QChar *>(text.getBuffer()), text.length());
+    return IcuText::fromIcu(text);
 }
 
 QDateTime DatePattern::parse(const QString &pattern, const QString &text, const QString &timeZoneId)
@@ -44,7 +41,7 @@ QDateTime DatePattern::parse(const QString &pattern, const QString &text, const 
         return QDateTime();
     // Strict, as date formatters are by default: literals must match and dates must exist.
     dateFormat->setLenient(false);
-    const icu::UnicodeString input = toIcu(text);
+    const icu::UnicodeString input = IcuText::toIcu(text);
     icu::ParsePosition position(0);
     const UDate date = dateFormat->parse(input, position);
     if (position.getErrorIndex() >= 0 || position.getIndex() != input.length())

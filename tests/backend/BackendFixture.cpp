@@ -1,13 +1,11 @@
 #include "BackendFixture.h"
 
 #include <QFile>
-#include <QProcess>
 
 #include <SQLiteCpp/Database.h>
 #include <SQLiteCpp/Statement.h>
 
 #include <sys/stat.h>
-#include <unistd.h>
 
 const QByteArray BackendFixture::kPdf = "%PDF-1.4\n1 0 obj\n<<>>\nendobj\ntrailer\n<<>>\n%%EOF\n";
 
@@ -66,32 +64,6 @@ QByteArrayList BackendFixture::jobArguments(qint64 jobId, const QByteArray &opti
                                             const QByteArray &title, const QByteArray &copies)
 {
     return {QByteArray::number(jobId), "alice", title, copies, options};
-}
-
-QByteArray BackendFixture::plantLinkAsAnotherUser(const QString &target, const QString &link)
-{
-    if (::geteuid() != 0) {
-        // Not root: this user is already someone other than the owner of what the link names.
-        return ::symlink(QFile::encodeName(target).constData(),
-                         QFile::encodeName(link).constData()) == 0
-                   ? QByteArray()
-                   : QByteArray("symlink failed");
-    }
-    QProcess planter;
-    planter.setProcessChannelMode(QProcess::MergedChannels);
-    planter.start(QStringLiteral("setpriv"),
-                  {QStringLiteral("--reuid=nobody"), QStringLiteral("--regid=nogroup"),
-                   QStringLiteral("--clear-groups"), QStringLiteral("ln"), QStringLiteral("-s"),
-                   target, link});
-    constexpr int kPlantLimitMs = 30000;
-    if (!planter.waitForFinished(kPlantLimitMs)) {
-        planter.kill();
-        planter.waitForFinished();
-        return "setpriv did not end";
-    }
-    if (planter.exitStatus() != QProcess::NormalExit || planter.exitCode() != 0)
-        return "setpriv failed: " + planter.readAll();
-    return {};
 }
 
 unsigned BackendFixture::modeOf(const QString &path)

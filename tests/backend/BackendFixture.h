@@ -58,10 +58,6 @@ protected:
 
     static const QByteArray kPdf;
 
-    // Makes a symbolic link as another user (nobody) would, where the test runs as root; the
-    // folder of the link must let that user in. Returns the tool's complaint, empty on success.
-    static QByteArray plantLinkAsAnotherUser(const QString &target, const QString &link);
-
 private:
     std::unique_ptr<QTemporaryDir> m_root = std::make_unique<QTemporaryDir>();
 };

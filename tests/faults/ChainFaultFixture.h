@@ -8,77 +8,36 @@
 // exits and the log lines. Nothing leaves 127.0.0.1.
 
 #include "FaultyHttpProxy.h"
-#include "RecordingNotificationCenter.h"
 
-#include "client/config/IniConfig.h"
-#include "client/network/HTTPManager.h"
-#include "client/service/HTTPService.h"
-#include "client/service/NotificationCenter.h"
-#include "client/service/UploadService.h"
-#include "client/settings/SettingsStore.h"
-#include "client/tools/PRNotification.h"
 #include "support/FtpServerFixture.h"
+#include "support/JobQueueFixture.h"
 #include "support/LogCapture.h"
 
-#include "ServiceSimulator.h"
-
-#include <gtest/gtest.h>
-
-#include <QTemporaryDir>
-
-#include <chrono>
 #include <memory>
-#include <optional>
 
-class ChainFaultFixture : public ::testing::Test
+class ChainFaultFixture : public JobQueueFixture
 {
 protected:
-    static constexpr auto kEntKey = "ACME";
-    static constexpr auto kUser = "alice";
-    static constexpr auto kPassword = "alice-pass";
-    static constexpr std::chrono::milliseconds kTransportTimeout{5000};
-
-    static void SetUpTestSuite();
     void TearDown() override;
 
     // Starts the FTP server with its fault ("none", "refuse-login", "drop-data", "full-at-store",
     // "full-during"), the simulator naming it, the proxy and the job queue.
     void start(const QString &ftpFault = QStringLiteral("none"),
                std::chrono::milliseconds transportTimeout = kTransportTimeout);
+    ServiceSimulator &sim() const override { return *m_sim; }
 
     // Queues a new job (a PDF of random bytes); the saved account logs in and uploads it.
     UploadService::Job appendJob();
     // Logs in again with the saved account for the head job, as the user does from the window.
     void loginAgain();
-    // Waits until the notifications reach the count and then a little longer, so that a
-    // notification too many shows as well; returns their texts.
-    QStringList settledNotifications(int count);
-
-    // The request members of the last call of the kind the simulator received.
-    QJsonObject lastMembers(const QString &funType) const;
-    void setSimFaults(const QList<FaultRule> &faults);
 
     // Texts the chains show for their own outcomes.
     static QString uploadSucceededText();
     static QString loginSucceededText();
     static QString uploadFailedText();
 
-    QTemporaryDir m_dir;
     std::unique_ptr<FtpServerFixture> m_ftp;
     std::unique_ptr<ServiceSimulator> m_sim;
     FaultyHttpProxy m_proxy;
     LogCapture m_log;
-
-    std::unique_ptr<HTTPManager> m_transport;
-    std::unique_ptr<IniConfig> m_config;
-    std::unique_ptr<HTTPService> m_http;
-    std::optional<SettingsStore> m_settings;
-    std::shared_ptr<RecordingNotificationCenter> m_delivered =
-        std::make_shared<RecordingNotificationCenter>();
-    std::unique_ptr<PRNotification> m_notifications;
-    NotificationCenter m_notificationCenter;
-    std::unique_ptr<UploadService> m_service;
-
-    int m_showLoginPosts = 0;
-    QList<int> m_exits;
 };

@@ -44,7 +44,7 @@ TEST_P(FtpFaultTest, FailedUploadIsReportedCountedAndShown)
     EXPECT_EQ(m_service->headJob(), job);
     EXPECT_EQ(job->attempts, 1);
     EXPECT_GE(m_showLoginPosts, 1);
-    EXPECT_TRUE(m_exits.isEmpty());
+    EXPECT_TRUE(m_exitStatuses.isEmpty());
     EXPECT_GE(m_log.count(QStringLiteral("file upload failed")), 1)
         << m_log.lines().join('\n').toStdString();
 }

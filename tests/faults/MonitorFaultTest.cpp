@@ -4,9 +4,9 @@
 // The monitor goes on with the next job each time, keeps or drops the job exactly as the hand-off's
 // rules say, opens no URL for a job it could not hand off, and logs what happened.
 
-#include "LogCapture.h"
 #include "PdfFixture.h"
 #include "RecordingRegistry.h"
+#include "support/LogCapture.h"
 
 #include "monitor/HandlerService.h"
 #include "monitor/MonitorFileManager.h"

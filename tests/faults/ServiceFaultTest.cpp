@@ -50,7 +50,7 @@ protected:
             late.funType = funType;
             late.delayMs = kLateAnswerMs;
             late.times = 1;
-            setSimFaults({late});
+            setFaults({late});
             break;
         }
         }
@@ -73,7 +73,7 @@ TEST_P(ServiceFaultTest, JobIsKeptAndTheFailureShownAndLogged)
     EXPECT_EQ(m_service->headJob(), job);
     EXPECT_EQ(job->attempts, 0);
     EXPECT_GE(m_showLoginPosts, 1);
-    EXPECT_TRUE(m_exits.isEmpty());
+    EXPECT_TRUE(m_exitStatuses.isEmpty());
     EXPECT_GE(m_log.count(QStringLiteral("!!error: ")), 1)
         << m_log.lines().join('\n').toStdString();
     EXPECT_GE(m_log.count(QLatin1String(c.logged)), 1) << m_log.lines().join('\n').toStdString();

@@ -255,7 +255,13 @@ TEST(BaseTools, MacAddressOfAnInterface)
 
 TEST(BaseTools, VersionIsTheProjectVersion)
 {
-    EXPECT_EQ(BaseTools::getVersion(), "2.4.20");
+    // The version the build declares for the project, as the top-level CMakeLists.txt names it.
+    const QString buildFile =
+        QString::fromUtf8(TestSupport::readFile(QStringLiteral(VQM_SOURCE_DIR "/CMakeLists.txt")));
+    const QRegularExpressionMatch declared =
+        QRegularExpression(QStringLiteral(R"(project\(\w+ VERSION ([0-9.]+))")).match(buildFile);
+    ASSERT_TRUE(declared.hasMatch());
+    EXPECT_EQ(BaseTools::getVersion(), declared.captured(1));
 }
 
 TEST(BaseTools, ShellOutputIsDecodedLeniently)

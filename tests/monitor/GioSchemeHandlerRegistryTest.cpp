@@ -3,7 +3,7 @@
 // and for another application.
 
 #include "monitor/platform/GioSchemeHandlerRegistry.h"
-#include "LogCapture.h"
+#include "support/LogCapture.h"
 #include "PdfFixture.h"
 #include "monitor/HandlerService.h"
 #include "monitor/db/DBBusiness.h"

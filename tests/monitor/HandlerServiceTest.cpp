@@ -3,7 +3,7 @@
 
 #include "monitor/HandlerService.h"
 #include "FileMode.h"
-#include "LogCapture.h"
+#include "support/LogCapture.h"
 #include "PdfFixture.h"
 #include "RecordingRegistry.h"
 #include "foundation/TextHelpers/Base64.h"

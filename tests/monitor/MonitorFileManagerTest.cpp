@@ -2,7 +2,7 @@
 // completeness check and wait, and the cases where jobs used to get lost.
 
 #include "monitor/MonitorFileManager.h"
-#include "LogCapture.h"
+#include "support/LogCapture.h"
 #include "support/TestSupport.h"
 
 #include <QDir>
@@ -215,7 +215,7 @@ TEST_F(SpoolWatcher, IncompletePdfTimesOutWithTheIntegrityWarning)
     ASSERT_TRUE(waitUntil([&] { return handed().contains("10"); }));
     TestSupport::spin(100ms);
     EXPECT_EQ(handed(), QStringList({"10"}));
-    EXPECT_EQ(log.count(warning), 1);
+    EXPECT_EQ(log.messages().count(warning), 1);
 }
 
 TEST_F(SpoolWatcher, WaitingJobIsNotStartedTwice)
@@ -232,7 +232,7 @@ TEST_F(SpoolWatcher, WaitingJobIsNotStartedTwice)
     ASSERT_TRUE(waitUntil([&] { return handed().contains("8"); }));
     TestSupport::spin(100ms);
     EXPECT_EQ(handed().count("8"), 1);
-    EXPECT_EQ(log.count("info: monitor new job id : 8"), 1);
+    EXPECT_EQ(log.messages().count("info: monitor new job id : 8"), 1);
 }
 
 TEST_F(SpoolWatcher, FileClosedAfterWritingIsHandedOffWithoutWaitingForTheNextCheck)
@@ -340,7 +340,7 @@ TEST_F(SpoolWatcher, LostFolderEndsTheProcessWithStatusOne)
         ASSERT_TRUE(c.loseFolder(spool));
         ASSERT_TRUE(waitUntil([&] { return exitStatus != -1; }));
         EXPECT_EQ(exitStatus, 1);
-        EXPECT_EQ(log.count("process: Unable to open the path = " + spool), ++lines);
+        EXPECT_EQ(log.processCount("Unable to open the path = " + spool), ++lines);
         manager.reset();
         QDir(spool).removeRecursively();
         ASSERT_TRUE(QDir().mkpath(spool));

@@ -88,8 +88,16 @@ TEST(LogPurge, NameDatesBeforeLocalMidnightThreeDaysBackAreDeleted)
 
 TEST(LogPurge, MissingFolderIsNoError)
 {
-    MonitorStartup::deleteOutOfDateLog("/nonexistent-folder-of-a-test");
-    SUCCEED();
+    // Nothing is made and nothing beside the missing folder is touched, out-of-date log or not.
+    QTemporaryDir parent;
+    const QString logBeside = parent.filePath("Monitor_2024.03.01.log");
+    ASSERT_TRUE(TestSupport::writeFile(logBeside, "x"));
+    const QString missing = parent.filePath("mlog");
+    MonitorStartup::deleteOutOfDateLog(missing, 259200s,
+                                       QDateTime(QDate(2024, 3, 7), QTime(12, 0), Qt::LocalTime));
+    EXPECT_FALSE(QFileInfo::exists(missing));
+    EXPECT_EQ(QDir(parent.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot),
+              QStringList{"Monitor_2024.03.01.log"});
 }
 
 namespace {

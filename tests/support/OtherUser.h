@@ -5,46 +5,23 @@
 // can make, so the command runs as "nobody" (through setpriv); a test run by another user runs it
 // as itself.
 
-#include <QFile>
-#include <QProcess>
 #include <QString>
 #include <QStringList>
 
-#include <sys/stat.h>
-#include <unistd.h>
-
 namespace OtherUser {
 
-// Runs the command as "nobody" when the test is root; true when it ran and succeeded.
-inline bool run(const QStringList &command)
-{
-    constexpr int kLimitMs = 10000;
-    QStringList arguments = command;
-    QString program = arguments.takeFirst();
-    if (::geteuid() == 0) {
-        arguments = QStringList{QStringLiteral("--reuid=nobody"), QStringLiteral("--regid=nogroup"),
-                                QStringLiteral("--clear-groups"), program} +
-                    arguments;
-        program = QStringLiteral("setpriv");
-    }
-    QProcess process;
-    process.start(program, arguments);
-    return process.waitForFinished(kLimitMs) && process.exitStatus() == QProcess::NormalExit &&
-           process.exitCode() == 0;
-}
+// Runs the command as "nobody" when the test is root; true when it ran and succeeded. What it
+// writes to standard error shows in the test's output.
+bool run(const QStringList &command);
+
+// Runs `sh -c script` in the same way, with the arguments as $1, $2, ...
+bool runScript(const QString &script, const QStringList &arguments);
 
 // A symbolic link at link that leads to target (which need not exist).
-inline bool plantLink(const QString &target, const QString &link)
-{
-    return run({QStringLiteral("ln"), QStringLiteral("-s"), QStringLiteral("--"), target, link});
-}
+bool plantLink(const QString &target, const QString &link);
 
 // Opens the folder to every user, as the shared folders are, and lets every user pass through
 // the folder above it (a temporary folder is private to its maker).
-inline bool shareFolder(const QString &folder, const QString &parent)
-{
-    return ::chmod(QFile::encodeName(parent).constData(), 0755) == 0 &&
-           ::chmod(QFile::encodeName(folder).constData(), 0777) == 0;
-}
+bool shareFolder(const QString &folder, const QString &parent);
 
 } // namespace OtherUser

@@ -1,19 +1,10 @@
 #include "FormBody.h"
 
+#include "foundation/TextHelpers/HexDigit.h"
+
 #include <QStringDecoder>
 
 namespace {
-
-int hexValue(char c)
-{
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
-}
 
 std::optional<QString> decodeComponent(QByteArrayView encoded)
 {
@@ -26,11 +17,11 @@ std::optional<QString> decodeComponent(QByteArrayView encoded)
         } else if (c == '%') {
             if (i + 2 >= encoded.size())
                 return std::nullopt;
-            const int high = hexValue(encoded[i + 1]);
-            const int low = hexValue(encoded[i + 2]);
-            if (high < 0 || low < 0)
+            const std::optional<int> high = HexDigit::value(QLatin1Char(encoded[i + 1]));
+            const std::optional<int> low = HexDigit::value(QLatin1Char(encoded[i + 2]));
+            if (!high || !low)
                 return std::nullopt;
-            bytes.append(char(high * 16 + low));
+            bytes.append(char(*high * HexDigit::kBase + *low));
             i += 2;
         } else {
             bytes.append(c);

@@ -45,10 +45,6 @@ void TrayNotificationCenter::show(const QString &title, const QString &subtitle,
         m_lastResort->deliver(title, subtitle, body);
         return;
     }
-    QStringList lines;
-    for (const QString &line : {subtitle, body}) {
-        if (!line.isEmpty())
-            lines << line;
-    }
-    m_trayIcon->showMessage(title, lines.join(QLatin1Char('\n')), QSystemTrayIcon::Information);
+    // The tray shows no subtitle: it becomes the first line of the body.
+    m_trayIcon->showMessage(title, bodyWithSubtitle(subtitle, body), QSystemTrayIcon::Information);
 }

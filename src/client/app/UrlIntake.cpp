@@ -1,6 +1,7 @@
 #include "UrlIntake.h"
 
 #include "foundation/Dispatch.h"
+#include "foundation/TextHelpers/HexDigit.h"
 #include "foundation/logging/Log.h"
 
 #include <QJsonDocument>
@@ -13,18 +14,6 @@ namespace {
 constexpr char kQuerySeparator = '?';
 constexpr auto kParamsName = "params=";
 constexpr qsizetype kJobObjectPiece = 1;
-constexpr int kHexBase = 16;
-
-int hexValue(char digit)
-{
-    if (digit >= '0' && digit <= '9')
-        return digit - '0';
-    if (digit >= 'a' && digit <= 'f')
-        return digit - 'a' + 10;
-    if (digit >= 'A' && digit <= 'F')
-        return digit - 'A' + 10;
-    return -1;
-}
 
 // The pieces as the log shows a list of texts.
 QString describe(const QStringList &pieces)
@@ -57,11 +46,11 @@ QString UrlIntake::removingPercentEncoding(const QString &text)
         }
         if (i + 2 >= bytes.size())
             return {};
-        const int high = hexValue(bytes[i + 1]);
-        const int low = hexValue(bytes[i + 2]);
-        if (high < 0 || low < 0)
+        const std::optional<int> high = HexDigit::value(QLatin1Char(bytes[i + 1]));
+        const std::optional<int> low = HexDigit::value(QLatin1Char(bytes[i + 2]));
+        if (!high || !low)
             return {};
-        decoded += char(high * kHexBase + low);
+        decoded += char(*high * HexDigit::kBase + *low);
         i += 2;
     }
     QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);

@@ -1,34 +1,24 @@
 #include "HexColor.h"
 
+#include "foundation/TextHelpers/HexDigit.h"
+
 namespace {
 
 constexpr qsizetype kDigitsNeeded = 6;
 constexpr qsizetype kPairLength = 2;
 constexpr float kMaxComponent = 255.0f;
-constexpr int kHexBase = 16;
 constexpr auto kHexPrefix = "0X";
 constexpr auto kHashPrefix = "#";
-
-// The value of an upper-case hexadecimal digit; -1 for any other character.
-int hexDigitValue(QChar c)
-{
-    constexpr int kFirstLetterValue = 10;
-    if (c >= u'0' && c <= u'9')
-        return c.unicode() - u'0';
-    if (c >= u'A' && c <= u'F')
-        return c.unicode() - u'A' + kFirstLetterValue;
-    return -1;
-}
 
 // The value of the pair's leading hexadecimal digits; 0 when it begins with none.
 unsigned leadingHexValue(QStringView pair)
 {
     unsigned value = 0;
     for (const QChar c : pair) {
-        const int digit = hexDigitValue(c);
-        if (digit < 0)
+        const std::optional<int> digit = HexDigit::value(c);
+        if (!digit)
             break;
-        value = value * kHexBase + unsigned(digit);
+        value = value * HexDigit::kBase + unsigned(*digit);
     }
     return value;
 }

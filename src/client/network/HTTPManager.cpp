@@ -1,6 +1,7 @@
 #include "HTTPManager.h"
 
 #include "client/platform/Localizable.h"
+#include "foundation/ResumeOnThreadOf.h"
 #include "foundation/logging/Log.h"
 
 #include <QCoreApplication>
@@ -72,21 +73,6 @@ constexpr NetErrCodeEntry kNetErrCodes[] = {
     {90, "NetErrCode_SysErr"},
     {998, "NetErrCode_NetErr"},
     {999, kUnknownErrKey},
-};
-
-// Resumes the awaiting coroutine on the thread of the given object (at once when already there),
-// so that network objects are only ever used on their own thread.
-struct ResumeOnThreadOf
-{
-    QObject *context;
-
-    bool await_ready() const noexcept { return QThread::currentThread() == context->thread(); }
-    void await_suspend(std::coroutine_handle<> coroutine) const
-    {
-        QMetaObject::invokeMethod(
-            context, [coroutine] { coroutine.resume(); }, Qt::QueuedConnection);
-    }
-    void await_resume() const noexcept {}
 };
 
 // Deletes the reply once the handling is over, unless its manager took it down before.

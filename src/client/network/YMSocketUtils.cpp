@@ -1,6 +1,7 @@
 #include "YMSocketUtils.h"
 
 #include "client/platform/AssertionHandler.h"
+#include "foundation/TextHelpers/HexDigit.h"
 
 #include <QtEndian>
 
@@ -12,8 +13,6 @@ namespace {
 constexpr int kMaxValueBytes = 4;
 constexpr int kBitsPerByte = 8;
 constexpr int kHexDigitsPerByte = 2;
-constexpr int kHexBase = 16;
-constexpr int kFirstHexLetterValue = 10;
 constexpr char16_t kLastAscii = 0x7F;
 
 template <typename T>
@@ -35,18 +34,6 @@ T littleEndianValue(const QByteArray &bytes, std::source_location where)
     return qFromLittleEndian<T>(bytes.constData());
 }
 
-std::optional<int> hexDigitValue(QChar digit)
-{
-    const char16_t c = digit.unicode();
-    if (c >= u'0' && c <= u'9')
-        return c - u'0';
-    if (c >= u'a' && c <= u'f')
-        return c - u'a' + kFirstHexLetterValue;
-    if (c >= u'A' && c <= u'F')
-        return c - u'A' + kFirstHexLetterValue;
-    return std::nullopt;
-}
-
 // The bytes of pairs of hex digits; nullopt on a length or digit that breaks the limits.
 std::optional<QByteArray> bytesOfHexPairs(const QString &hexString)
 {
@@ -55,11 +42,11 @@ std::optional<QByteArray> bytesOfHexPairs(const QString &hexString)
     QByteArray bytes;
     bytes.reserve(hexString.size() / kHexDigitsPerByte);
     for (qsizetype i = 0; i < hexString.size(); i += kHexDigitsPerByte) {
-        const auto high = hexDigitValue(hexString[i]);
-        const auto low = hexDigitValue(hexString[i + 1]);
+        const auto high = HexDigit::value(hexString[i]);
+        const auto low = HexDigit::value(hexString[i + 1]);
         if (!high || !low)
             return std::nullopt;
-        bytes.append(char(*high * kHexBase + *low));
+        bytes.append(char(*high * HexDigit::kBase + *low));
     }
     return bytes;
 }
@@ -174,7 +161,8 @@ QString YMSocketUtils::asciiStringFromHexString(const QString &asciiString)
             AssertionHandler::handleFailure("text must be ASCII");
             return {};
         }
-        hex += QStringLiteral("%1").arg(c.unicode(), kHexDigitsPerByte, kHexBase, QChar(u'0'));
+        hex +=
+            QStringLiteral("%1").arg(c.unicode(), kHexDigitsPerByte, HexDigit::kBase, QChar(u'0'));
     }
     return hex.toUpper();
 }

@@ -15,18 +15,6 @@ namespace {
 constexpr int kServerDefaultTimeout = -1;
 constexpr uint kNewNotification = 0;
 
-// The service has no subtitle: it becomes the first line of the body.
-QString bodyText(const QString &subtitle, const QString &body)
-{
-    QStringList lines;
-    for (const QString &line : {subtitle, body}) {
-        if (!line.isEmpty()) {
-            lines << line;
-        }
-    }
-    return lines.join('\n');
-}
-
 } // namespace
 
 FreedesktopNotificationCenter::FreedesktopNotificationCenter(
@@ -88,9 +76,11 @@ void FreedesktopNotificationCenter::notify(const QString &title, const QString &
         QDBusMessage::createMethodCall(QString::fromLatin1(kService), QString::fromLatin1(kPath),
                                        QString::fromLatin1(kInterface), QStringLiteral("Notify"));
     // Notify(s app_name, u replaces_id, s app_icon, s summary, s body, as actions, a{sv} hints,
-    // i expire_timeout): every type must match exactly.
+    // i expire_timeout): every type must match exactly. The service has no subtitle: it becomes
+    // the first line of the body.
     call << QString::fromLatin1(kAppName) << kNewNotification << QString() << title
-         << bodyText(subtitle, body) << QStringList() << QVariantMap() << kServerDefaultTimeout;
+         << bodyWithSubtitle(subtitle, body) << QStringList() << QVariantMap()
+         << kServerDefaultTimeout;
     auto *watcher = new QDBusPendingCallWatcher(m_bus.asyncCall(call), this);
     connect(watcher, &QDBusPendingCallWatcher::finished, this,
             [this, watcher, title, subtitle, body] {

@@ -15,4 +15,9 @@ public:
 
     // Withdraws the notifications that this centre has delivered and that are still shown.
     virtual void removeDelivered() = 0;
+
+protected:
+    // For places that show no subtitle: the subtitle and the body as the lines of one text,
+    // leaving out the empty ones.
+    static QString bodyWithSubtitle(const QString &subtitle, const QString &body);
 };

@@ -1,5 +1,7 @@
 #include "HTTPService.h"
 
+#include "ServiceText.h"
+
 #include "client/network/HTTPManager.h"
 #include "foundation/Record.h"
 #include "foundation/logging/Log.h"
@@ -20,18 +22,6 @@ constexpr auto kIsSystemOn = "1";
 constexpr auto kIsSystemOff = "0";
 // Named here: inside a coroutine the compiler reports the frame's function instead.
 constexpr auto kLoginOperation = "HTTPService::loginWithUserName";
-
-QString latin1(const char *text)
-{
-    return QString::fromLatin1(text);
-}
-
-// A member of a reply as text (numbers become decimal text); null when absent or unsuitable.
-QString textMember(const QJsonObject &reply, const char *name)
-{
-    return Record::valueForType(reply.value(latin1(name)), QMetaType::fromType<QString>())
-        .toString();
-}
 
 } // namespace
 

@@ -1,6 +1,7 @@
 // The token-based REST calls of HTTPService.
 
 #include "client/service/HTTPService.h"
+#include "client/service/ServiceText.h"
 
 #include "client/models/KeyMappedRecord.h"
 #include "client/network/HTTPManager.h"
@@ -29,11 +30,6 @@ constexpr int kToolType = 2;
 constexpr int kSystemType = 3;
 constexpr auto kClientName = u8"LirabelMac客户端";
 constexpr auto kHostKind = "Mac";
-
-QString latin1(const char *text)
-{
-    return QString::fromLatin1(text);
-}
 
 // A member of the reply's "data" object; undefined when either is missing.
 QJsonValue dataMember(const QJsonObject &reply, const char *name)

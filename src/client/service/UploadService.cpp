@@ -2,7 +2,7 @@
 
 #include "InactiveLoginWindowState.h"
 #include "NotificationCenter.h"
-#include "ResumeOnMainThread.h"
+#include "ServiceText.h"
 
 #include "client/config/IniConfig.h"
 #include "client/models/VQAddSubmitJobInfoRequest.h"
@@ -16,6 +16,7 @@
 #include "client/tools/PRNotification.h"
 #include "foundation/BaseTools.h"
 #include "foundation/Record.h"
+#include "foundation/ResumeOnThreadOf.h"
 #include "foundation/logging/Log.h"
 
 #include <QCoreApplication>
@@ -42,21 +43,9 @@ constexpr auto kStateFailed = "0";
 // A service errcode that counts as success; the upload chain treats it like its own success.
 constexpr int kWaitVerifyErrcode = 21;
 
-QString latin1(const char *text)
-{
-    return QString::fromLatin1(text);
-}
-
 QString utf16(const char16_t *text)
 {
     return QString::fromUtf16(text);
-}
-
-// A member of a reply as text (numbers become decimal text); null when absent.
-QString textMember(const QJsonObject &reply, const char *name)
-{
-    return Record::valueForType(reply.value(latin1(name)), QMetaType::fromType<QString>())
-        .toString();
 }
 
 Error chainError(int code, const QString &description)

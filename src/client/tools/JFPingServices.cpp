@@ -4,12 +4,6 @@
 
 #include <QTimer>
 
-namespace {
-
-constexpr double MillisecondsPerSecond = 1000.0;
-
-} // namespace
-
 std::shared_ptr<JFPingServices> JFPingServices::start(const QString &hostName, int count,
                                                       PingCallback pingCallback,
                                                       JFPingOutput output)
@@ -76,8 +70,9 @@ void JFPingServices::didReceivePingResponsePacket(SimplePing &, const QByteArray
     if (m_ended || !m_startDate)
         return;
     // Timed from the most recent request, whichever request the reply answers.
-    const std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - *m_startDate;
-    const double milliseconds = elapsed.count() * MillisecondsPerSecond;
+    const std::chrono::duration<double, std::milli> elapsed =
+        std::chrono::steady_clock::now() - *m_startDate;
+    const double milliseconds = elapsed.count();
     m_output(QStringLiteral("%1 #%2 received, size=%3 time=%4 ms")
                  .arg(m_hostName)
                  .arg(sequenceNumber)

@@ -14,14 +14,13 @@
 #include <QString>
 
 #include <cerrno>
+#include <chrono>
 #include <cstring>
 #include <source_location>
 
 namespace {
 
 constexpr int ReceiveBufferSize = 512;
-constexpr int MillisecondsPerSecond = 1000;
-constexpr int MicrosecondsPerMillisecond = 1000;
 constexpr int SendTimeOffset = 8;
 constexpr int SendTimeMicrosecondsOffset = 16;
 // The process's own identifier, then, when another echo socket holds it, one the kernel chooses.
@@ -108,9 +107,12 @@ int Ping(const char *ip, int timeout)
         return 0;
     }
 
+    const std::chrono::milliseconds limit(timeout);
+    const auto wholeSeconds = std::chrono::duration_cast<std::chrono::seconds>(limit);
     timeval interval{};
-    interval.tv_sec = timeout / MillisecondsPerSecond;
-    interval.tv_usec = (timeout % MillisecondsPerSecond) * MicrosecondsPerMillisecond;
+    interval.tv_sec = wholeSeconds.count();
+    interval.tv_usec =
+        std::chrono::duration_cast<std::chrono::microseconds>(limit - wholeSeconds).count();
     if (::setsockopt(socket.descriptor(), SOL_SOCKET, SO_SNDTIMEO, &interval, sizeof interval) !=
         0) {
         logPing(std::source_location::current(), ip, "setsockopt error");

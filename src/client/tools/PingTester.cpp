@@ -6,13 +6,12 @@
 
 namespace {
 
-constexpr double MillisecondsPerSecond = 1000.0;
 constexpr char16_t LastAsciiCharacter = 0x7F;
 
-double wallClockSeconds()
+double wallClockMilliseconds()
 {
     using namespace std::chrono;
-    return duration<double>(system_clock::now().time_since_epoch()).count();
+    return duration<double, std::milli>(system_clock::now().time_since_epoch()).count();
 }
 
 bool isAscii(const QString &text)
@@ -37,8 +36,8 @@ double PingTester::Ping(const QString &address, int timeout)
     if (!isAscii(address))
         return 0.0;
     const QByteArray ascii = address.toLatin1();
-    const double before = wallClockSeconds();
+    const double before = wallClockMilliseconds();
     const int answered = ::Ping(ascii.constData(), timeout);
-    const double after = wallClockSeconds();
-    return answered == 1 ? (after - before) * MillisecondsPerSecond : 0.0;
+    const double after = wallClockMilliseconds();
+    return answered == 1 ? after - before : 0.0;
 }

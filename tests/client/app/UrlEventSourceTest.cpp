@@ -1,6 +1,7 @@
 #include "client/platform/UrlEventSource.h"
 
 #include "support/LogCapture.h"
+#include "support/OtherUser.h"
 #include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -274,17 +275,6 @@ constexpr auto kTemporaryVariable = "TMPDIR";
 constexpr mode_t kSharedMode = 01777;
 constexpr mode_t kPrivateMode = 0700;
 
-// Runs the command as the user nobody, as another user on the machine would.
-bool asNobody(const QStringList &command)
-{
-    QProcess process;
-    process.setProcessChannelMode(QProcess::ForwardedChannels);
-    process.start(QStringLiteral("setpriv"),
-                  QStringList{"--reuid=nobody", "--regid=nogroup", "--clear-groups"} + command);
-    return process.waitForFinished(10000) && process.exitStatus() == QProcess::NormalExit &&
-           process.exitCode() == 0;
-}
-
 // A folder of ours with exactly that mode.
 bool makeFolder(const QString &path, mode_t mode)
 {
@@ -396,17 +386,17 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         RefusedCase{"folderOfAnotherUser", true,
                     [](const QString &folder) {
-                        return asNobody({"mkdir", "-m", "0700", folder});
+                        return OtherUser::run({"mkdir", "-m", "0700", folder});
                     }},
         RefusedCase{
             "linkToAFolderOfOurs", true,
             [](const QString &folder) {
                 const QString ours = QFileInfo(folder).path() + QStringLiteral("/ours");
-                return makeFolder(ours, kPrivateMode) && asNobody({"ln", "-s", ours, folder});
+                return makeFolder(ours, kPrivateMode) && OtherUser::run({"ln", "-s", ours, folder});
             }},
         RefusedCase{"fileOfAnotherUser", true,
                     [](const QString &folder) {
-                        return asNobody({"touch", folder});
+                        return OtherUser::run({"touch", folder});
                     }},
         RefusedCase{"ownFolderGroupCanWrite", false,
                     [](const QString &folder) { return makeFolder(folder, 0770); }},
@@ -416,7 +406,7 @@ INSTANTIATE_TEST_SUITE_P(
                     [](const QString &folder) { return makeFolder(folder, 0777); }, true},
         RefusedCase{"runtimeFolderOfAnotherUser", true,
                     [](const QString &folder) {
-                        return asNobody({"mkdir", "-m", "0700", folder});
+                        return OtherUser::run({"mkdir", "-m", "0700", folder});
                     },
                     true}),
     [](const auto &info) { return info.param.name; });

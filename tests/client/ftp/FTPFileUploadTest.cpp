@@ -1,6 +1,6 @@
 #include "client/network/FTPFileUpload.h"
 #include "HangingFtpServer.h"
-#include "OtherUser.h"
+#include "CopySwaps.h"
 #include "support/FtpServerFixture.h"
 #include "support/LogCapture.h"
 #include "support/TestSupport.h"
@@ -243,7 +243,7 @@ TEST(FtpUploadGuardTest, HangingDirectoryRequestIsAbortedAndTheUploadStillTried)
 // A job copy in a copy folder that every user may write, as the monitor leaves it, which another
 // user replaces after the hand-off took it and before the upload reads it.
 class FtpCopySwapTest : public FtpUploadTest,
-                        public ::testing::WithParamInterface<OtherUser::CopySwap>
+                        public ::testing::WithParamInterface<CopySwaps::CopySwap>
 {
 protected:
     void SetUp() override
@@ -268,7 +268,7 @@ protected:
 
 TEST_P(FtpCopySwapTest, CopyThatIsNoLongerARegularFileFailsAndNothingReachesTheServer)
 {
-    ASSERT_TRUE(OtherUser::run(QLatin1String(GetParam().script), {m_copy, m_secret}));
+    ASSERT_TRUE(OtherUser::runScript(QLatin1String(GetParam().script), {m_copy, m_secret}));
 
     LogCapture log;
     FTPFileUpload uploader{CopyFolderCheck(m_copyFolder), kShortGuard};
@@ -283,7 +283,7 @@ TEST_P(FtpCopySwapTest, CopyThatIsNoLongerARegularFileFailsAndNothingReachesTheS
     EXPECT_TRUE(QDir(m_server.root()).isEmpty());
 }
 
-INSTANTIATE_TEST_SUITE_P(Swaps, FtpCopySwapTest, ::testing::ValuesIn(OtherUser::kCopySwaps),
+INSTANTIATE_TEST_SUITE_P(Swaps, FtpCopySwapTest, ::testing::ValuesIn(CopySwaps::kCopySwaps),
                          [](const auto &info) { return std::string(info.param.name); });
 
 TEST_F(FtpUploadTest, UploadReportsItsProgressUpToTheWholeFile)

@@ -1,6 +1,6 @@
-#include "LogCapture.h"
 #include "ScriptedHttpServer.h"
 #include "TaskWaiter.h"
+#include "support/LogCapture.h"
 
 #include "client/network/HTTPManager.h"
 #include "client/platform/Localizable.h"
@@ -268,31 +268,39 @@ TEST_F(HTTPManagerTest, RequestStartedOnAnotherThreadContinuesOnTheTransportThre
 
 // ---- failures of the transport
 
-TEST(HTTPManagerTimeout, ServerThatNeverAnswersTimesOut)
+TEST(HTTPManagerTimeout, ServerThatNeverAnswersTimesOutAtEachTransportsOwnLimit)
 {
-    ScriptedHttpServer silent;
-    ASSERT_TRUE(silent.start());
-    silent.setReply(Reply{200, "application/json", "{}", false});
+    auto silent = std::make_unique<ScriptedHttpServer>();
+    ASSERT_TRUE(silent->start());
+    silent->setReply(Reply{200, "application/json", "{}", false});
     // Long enough for a coarse timer to round it, started where the rounding would make it early.
     constexpr auto kShortTimeout = 1000ms;
     HTTPManager transport(kShortTimeout);
-    transport.setHost(silent.url());
+    transport.setHost(silent->url());
+    // The transport every caller gets without a limit of its own, beside it.
+    HTTPManager standard;
+    standard.setHost(silent->url());
 
     CoarseTimerPhase::waitToStart(kShortTimeout);
     QElapsedTimer clock;
     clock.start();
+    auto standardResult = std::make_shared<std::optional<Result<QJsonObject>>>();
+    TaskWaiter::storeResult(
+        standard.requestWithParameters(QJsonObject{{"a", "b"}}, HTTPManager::Method::POST),
+        standardResult);
     auto result = TaskWaiter::finish(
         transport.requestWithParameters(QJsonObject{{"a", "b"}}, HTTPManager::Method::POST), 10s);
     ASSERT_TRUE(result.has_value()) << "no timeout within 10 s";
     ASSERT_FALSE(result->ok());
     EXPECT_EQ(result->error().code, HTTPManager::kErrorTimedOut);
     EXPECT_GE(clock.elapsed(), kShortTimeout.count());
-    EXPECT_EQ(silent.requests().size(), 1);
-}
+    EXPECT_EQ(silent->requests().size(), 2);
+    EXPECT_FALSE(standardResult->has_value()) << "the standard limit is far longer";
 
-TEST(HTTPManagerTimeout, TheDefaultTimeoutIsFifteenSeconds)
-{
-    EXPECT_EQ(HTTPManager::kRequestTimeout, 15s);
+    // The standard request ends with the server's connection, before its transport goes.
+    silent.reset();
+    ASSERT_TRUE(TestSupport::waitUntil([&] { return standardResult->has_value(); }, 10s));
+    EXPECT_FALSE((*standardResult)->ok());
 }
 
 TEST(HTTPManagerConnection, RefusedConnectionRejectsWithANegativeCode)

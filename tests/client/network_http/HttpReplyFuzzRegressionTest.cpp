@@ -2,7 +2,7 @@
 // as its success), an errcode too large for the error's code (undefined conversion, or wrapped to
 // 0), and errcodes that posed as the chain's own outcome codes.
 
-#include "LogCapture.h"
+#include "support/LogCapture.h"
 
 #include "client/network/HTTPManager.h"
 #include "client/platform/Localizable.h"

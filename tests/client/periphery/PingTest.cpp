@@ -3,6 +3,7 @@
 #include "client/tools/InternetChecksum.h"
 #include "client/tools/Ping.h"
 #include "client/tools/PingTester.h"
+#include "foundation/logging/Log.h"
 
 #include "support/LogCapture.h"
 

@@ -1,5 +1,5 @@
 #include "ExactChunk.h"
-#include "ProcessLogCapture.h"
+#include "support/LogCapture.h"
 
 #include "client/network/NetPackModel.h"
 
@@ -192,7 +192,7 @@ namespace {
 
 TEST(BaseSocketModel, WritesKnownTypesInDeclarationOrderAndLogsEachUnknownOne)
 {
-    ProcessLogCapture log;
+    LogCapture log;
     MixedRecord record;
 
     const QByteArray bytes = record.requestSpliceAttribute();
@@ -205,19 +205,19 @@ TEST(BaseSocketModel, WritesKnownTypesInDeclarationOrderAndLogsEachUnknownOne)
     EXPECT_EQ(bytes.toHex(), expected.toHex());
     EXPECT_EQ(record.data(), bytes);
     EXPECT_EQ(record.object(), bytes);
-    EXPECT_EQ(log.count(kUnknownTypeLine), 2) << log.texts().join('\n').toStdString();
-    EXPECT_EQ(log.messages().first().type, QtInfoMsg);
+    EXPECT_EQ(log.processCount(kUnknownTypeLine), 2) << log.processTexts().join('\n').toStdString();
+    EXPECT_EQ(log.processMessages().first().type, QtInfoMsg);
 }
 
 TEST(BaseSocketModel, SerialisesOnlyTheRecordsOwnPropertiesAndStartsAfreshEachTime)
 {
-    ProcessLogCapture log;
+    LogCapture log;
     DerivedRecord record;
 
     EXPECT_EQ(record.requestSpliceAttribute().toHex(), QByteArray("efbe"));
     record.extra = 1;
     EXPECT_EQ(record.requestSpliceAttribute().toHex(), QByteArray("0100"));
-    EXPECT_EQ(log.count(kUnknownTypeLine), 0);
+    EXPECT_EQ(log.processCount(kUnknownTypeLine), 0);
 }
 
 } // namespace

@@ -1,4 +1,3 @@
-#include "ProcessLogCapture.h"
 #include "PushChannelFixture.h"
 
 #include "foundation/TextHelpers/Md5.h"
@@ -36,7 +35,6 @@ TEST_F(PushChannel, CodeIsTheUpperCaseMd5OfTheTimeTextAndStaysTheSame)
 TEST_F(PushChannel, SubscribesOnceAfterTheFirstConnectAndLogsEachStep)
 {
     LogCapture log;
-    ProcessLogCapture processLog;
     RecordingPushDelegate delegate;
     auto client = connectedClient(delegate);
 
@@ -50,7 +48,7 @@ TEST_F(PushChannel, SubscribesOnceAfterTheFirstConnectAndLogsEachStep)
             QStringLiteral("## socket didConnectToHost: 127.0.0.1, port: %1").arg(m_server.port())),
         1);
     EXPECT_EQ(log.count("data length 70"), 1);
-    EXPECT_TRUE(TestSupport::waitUntil([&] { return processLog.count("didWriteDataWithTag: 0"); }));
+    EXPECT_TRUE(TestSupport::waitUntil([&] { return log.processCount("didWriteDataWithTag: 0"); }));
 
     // A second connection of the same manager does not subscribe again.
     client->disconnect();
@@ -64,7 +62,7 @@ TEST_F(PushChannel, SubscribesOnceAfterTheFirstConnectAndLogsEachStep)
 
     ASSERT_EQ(m_server.connections().size(), 2);
     EXPECT_TRUE(m_server.connections()[1].codes.isEmpty());
-    EXPECT_EQ(processLog.count("didWriteDataWithTag"), 1);
+    EXPECT_EQ(log.processCount("didWriteDataWithTag"), 1);
 }
 
 TEST_F(PushChannel, EachManagerSubscribesItsOwnCode)
@@ -93,7 +91,7 @@ TEST_F(PushChannel, NothingIsReadBeforeTheSubscribeWriteHasFinished)
         peer->write(PushServer::frame({4525, 0, QStringLiteral("early")}));
         QObject::connect(peer, &QTcpSocket::readyRead, peer, [&] { received += peer->readAll(); });
     });
-    ProcessLogCapture processLog;
+    LogCapture log;
     RecordingPushDelegate delegate;
     TRSocketManager client(QString::fromLatin1(kTimeText));
     client.setDelegate(&delegate);
@@ -103,10 +101,10 @@ TEST_F(PushChannel, NothingIsReadBeforeTheSubscribeWriteHasFinished)
     ASSERT_TRUE(waitForPackets(delegate, 1));
     EXPECT_EQ(delegate.packets.first().content, QStringLiteral("early"));
     EXPECT_EQ(delegate.events, QStringList({"connect", "packet"}));
-    const qsizetype wrote = processLog.indexOf("didWriteDataWithTag: 0");
-    const qsizetype read = processLog.indexOf("didReadData length: 26, tag: 0");
+    const qsizetype wrote = log.processTexts().indexOf("didWriteDataWithTag: 0");
+    const qsizetype read = log.processTexts().indexOf("didReadData length: 26, tag: 0");
     ASSERT_GE(wrote, 0);
-    EXPECT_GT(read, wrote) << processLog.texts().join('\n').toStdString();
+    EXPECT_GT(read, wrote) << log.processTexts().join('\n').toStdString();
     EXPECT_TRUE(TestSupport::waitUntil([&] { return received.size() == 70; }));
     EXPECT_EQ(received, NetPackModel::modelToData(4127, 0, client.qrCodeIndentify()));
 }
@@ -131,11 +129,11 @@ TEST_F(PushChannel, PacketsCutOrJoinedByTheServerArriveWhole)
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
-        ProcessLogCapture processLog;
+        LogCapture log;
         RecordingPushDelegate delegate;
         auto client = connectedClient(delegate);
         TestSupport::spin(50ms); // the subscribe write's read is armed
-        const int readsBefore = int(processLog.count("didReadData"));
+        const int readsBefore = int(log.processCount("didReadData"));
 
         ASSERT_EQ(m_server.send(client->qrCodeIndentify(), c.packets, c.splitAt), 1);
 
@@ -145,9 +143,9 @@ TEST_F(PushChannel, PacketsCutOrJoinedByTheServerArriveWhole)
         for (qsizetype i = 0; i < c.packets.size(); ++i) {
             EXPECT_EQ(delegate.packets[i].mainCmd, 4525u);
             EXPECT_EQ(delegate.packets[i].content, c.packets[i].content);
-            EXPECT_EQ(processLog.count(QStringLiteral("Context=%1").arg(c.packets[i].content)), 1);
+            EXPECT_EQ(log.processCount(QStringLiteral("Context=%1").arg(c.packets[i].content)), 1);
         }
-        EXPECT_EQ(processLog.count("didReadData") - readsBefore, c.reads);
+        EXPECT_EQ(log.processCount("didReadData") - readsBefore, c.reads);
         client->disconnect();
     }
 }
@@ -268,14 +266,14 @@ TEST_F(PushChannel, RefusedConnectsAreReportedAsDisconnects)
 
 TEST_F(PushChannel, PacketsWithoutADelegateAreLoggedAndDropped)
 {
-    ProcessLogCapture processLog;
+    LogCapture log;
     TRSocketManager client(QString::fromLatin1(kTimeText));
     connectAndWaitForSubscription(client);
     TestSupport::spin(50ms);
 
     m_server.send(client.qrCodeIndentify(), {{4525, 0, QStringLiteral("nobody listens")}});
     ASSERT_TRUE(TestSupport::waitUntil(
-        [&] { return processLog.count("Model Cmd=4525,\nSubCmd=0,\nContext=nobody listens\n"); }));
+        [&] { return log.processCount("Model Cmd=4525,\nSubCmd=0,\nContext=nobody listens\n"); }));
 
     RecordingPushDelegate delegate;
     client.setDelegate(&delegate);

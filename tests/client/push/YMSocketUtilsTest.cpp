@@ -1,5 +1,5 @@
 #include "ExactChunk.h"
-#include "ProcessLogCapture.h"
+#include "support/LogCapture.h"
 
 #include "client/network/YMSocketUtils.h"
 
@@ -74,16 +74,16 @@ TEST(YMSocketUtils, BrokenLimitsAreReportedWithFileAndLineAndAnsweredSafely)
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
-        ProcessLogCapture log;
+        LogCapture log;
 
         EXPECT_TRUE(c.answeredSafely());
 
-        ASSERT_EQ(log.messages().size(), 1);
-        EXPECT_EQ(log.messages().first().type, QtCriticalMsg);
-        EXPECT_TRUE(log.messages().first().text.contains("Assertion failure"));
-        EXPECT_TRUE(
-            log.messages().first().text.contains(QRegularExpression("YMSocketUtils\\.cpp:\\d+")))
-            << log.messages().first().text.toStdString();
+        ASSERT_EQ(log.processMessages().size(), 1);
+        EXPECT_EQ(log.processMessages().first().type, QtCriticalMsg);
+        EXPECT_TRUE(log.processMessages().first().text.contains("Assertion failure"));
+        EXPECT_TRUE(log.processMessages().first().text.contains(
+            QRegularExpression("YMSocketUtils\\.cpp:\\d+")))
+            << log.processMessages().first().text.toStdString();
     }
 }
 

@@ -12,14 +12,6 @@
 
 namespace {
 
-QStringList propertyNames(const QMetaObject &meta)
-{
-    QStringList names;
-    for (const auto &property : Record::allProperties(meta))
-        names << QString::fromLatin1(property.name());
-    return names;
-}
-
 TEST(VQAddSubmitJobInfoRequest, EmptyRequestCarriesOnlyItsConstants)
 {
     const QJsonObject json = Record::toJson(VQAddSubmitJobInfoRequest{});
@@ -64,6 +56,12 @@ TEST(VQAddSubmitJobInfoRequest, IsFilledFromIdentityJobAndConfiguration)
     request.convertFromVQLoginResult(identity, job, config, now);
 
     const QJsonObject json = Record::toJson(request);
+    // Every member but the missing document name reaches the wire, under the service's names.
+    EXPECT_EQ(json.keys(),
+              QStringList({"DalvemorKeys", "color", "copies", "date", "doc_size", "doublePrint",
+                           "entId", "file_from", "file_storage_server", "funType", "org_job_path",
+                           "org_job_size", "orientation", "pageType", "paper_source", "submit_time",
+                           "total_page", "user_id"}));
     EXPECT_EQ(json["org_job_path"].toString(), "0F8FAD5B-D9CB-469F-A165-70867728950E.pdf");
     EXPECT_EQ(json["doc_size"].toString(), "20480");
     EXPECT_EQ(json["org_job_size"].toString(), json["doc_size"].toString());
@@ -80,15 +78,6 @@ TEST(VQAddSubmitJobInfoRequest, IsFilledFromIdentityJobAndConfiguration)
     EXPECT_EQ(json["pageType"].toString(), "A4");
     EXPECT_EQ(json["copies"].toString(), "2");
     EXPECT_EQ(json["file_storage_server"].toString(), "store-1");
-}
-
-TEST(VQAddSubmitJobInfoRequest, PropertiesKeepTheirDeclarationOrder)
-{
-    EXPECT_EQ(propertyNames(VQAddSubmitJobInfoRequest::staticMetaObject),
-              QStringList({"doc_size", "orientation", "docName", "doublePrint", "org_job_path",
-                           "org_job_size", "funType", "DalvemorKeys", "user_id", "color",
-                           "file_from", "date", "total_page", "pageType", "copies", "entId",
-                           "paper_source", "submit_time", "file_storage_server"}));
 }
 
 TEST(VQFileFtpUploadInfoRequest, ReportWithoutEquipmentConfigurationHasNoStorageFlag)

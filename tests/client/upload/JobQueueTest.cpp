@@ -156,12 +156,12 @@ TEST_F(JobQueueTest, HandleJobInfoMovesThePdfToANewName)
     createQuickService();
     const auto job = makeJob("%PDF moved");
     const QString oldPath = job->pdfPath;
-    ASSERT_TRUE(QDir().mkpath(QDir(m_dir->path()).filePath("moved")));
+    ASSERT_TRUE(QDir().mkpath(QDir(m_dir.path()).filePath("moved")));
 
     m_service->handleJobInfo(job);
 
     const QFileInfo moved(job->pdfPath);
-    EXPECT_EQ(moved.absolutePath(), QDir(m_dir->path()).filePath("moved"));
+    EXPECT_EQ(moved.absolutePath(), QDir(m_dir.path()).filePath("moved"));
     EXPECT_TRUE(QRegularExpression(QStringLiteral("^(?:[A-Z0-9]{1,20}-){3}[A-Z0-9]{1,20}\\.pdf$"))
                     .match(moved.fileName())
                     .hasMatch())

@@ -1,4 +1,4 @@
-#include "OtherUser.h"
+#include "client/ftp/CopySwaps.h"
 #include "UploadFixture.h"
 
 #include "support/TestSupport.h"
@@ -31,12 +31,12 @@ class UploadChainTest : public UploadFixture
 {
 protected:
     // Where the simulator's FTP server keeps a reported file.
-    static QString storedPath(const QJsonObject &report)
+    QString storedPath(const QJsonObject &report) const
     {
         return QDir(sim().ftpRoot()).filePath(report.value("saveFileName").toString().mid(1));
     }
 
-    static QJsonObject reportOf(const QString &jobFileName)
+    QJsonObject reportOf(const QString &jobFileName) const
     {
         for (const QJsonValue &entry : requests("fileFtpUploadInfo")) {
             const QJsonObject members = entry.toObject().value("members").toObject();
@@ -176,7 +176,7 @@ TEST_F(UploadChainTest, FailedUploadsCountAttemptsAndDropTheJobAfterTheFourth)
 // there), and its upload.
 class UploadCopySwapTest
     : public UploadChainTest,
-      public ::testing::WithParamInterface<std::tuple<OtherUser::CopySwap, bool>>
+      public ::testing::WithParamInterface<std::tuple<CopySwaps::CopySwap, bool>>
 {};
 
 TEST_P(UploadCopySwapTest, SwappedCopyIsAFailedUploadAndNothingReachesTheFtpServer)
@@ -184,10 +184,10 @@ TEST_P(UploadCopySwapTest, SwappedCopyIsAFailedUploadAndNothingReachesTheFtpServ
     const auto &[swap, presentAtIntake] = GetParam();
     createService();
     const auto job = makeJob();
-    const QString secret = QDir(m_dir->path()).filePath(QStringLiteral("secret.txt"));
+    const QString secret = QDir(m_dir.path()).filePath(QStringLiteral("secret.txt"));
     ASSERT_TRUE(TestSupport::writeFile(secret, "the user's secret"));
     // As the copy folder is: every user may write it.
-    ASSERT_TRUE(QFile::setPermissions(m_dir->path(), QFile::ReadOwner | QFile::WriteOwner |
+    ASSERT_TRUE(QFile::setPermissions(m_dir.path(), QFile::ReadOwner | QFile::WriteOwner |
                                                          QFile::ExeOwner | QFile::ExeOther));
     ASSERT_TRUE(QFile::setPermissions(jobFolder(), QFile::Permissions(0x7777)));
     if (!presentAtIntake) {
@@ -195,7 +195,7 @@ TEST_P(UploadCopySwapTest, SwappedCopyIsAFailedUploadAndNothingReachesTheFtpServ
     }
     ASSERT_TRUE(CopyFolderCheck(jobFolder()).refusal(job->pdfPath).isNull());
 
-    ASSERT_TRUE(OtherUser::run(QLatin1String(swap.script), {job->pdfPath, secret}));
+    ASSERT_TRUE(OtherUser::runScript(QLatin1String(swap.script), {job->pdfPath, secret}));
     uploadWithSavedIdentity(job);
 
     EXPECT_EQ(settledNotifications(2), (QStringList{uploading(), kUploadFailed}));
@@ -210,7 +210,7 @@ TEST_P(UploadCopySwapTest, SwappedCopyIsAFailedUploadAndNothingReachesTheFtpServ
 }
 
 INSTANTIATE_TEST_SUITE_P(Swaps, UploadCopySwapTest,
-                         ::testing::Combine(::testing::ValuesIn(OtherUser::kCopySwaps),
+                         ::testing::Combine(::testing::ValuesIn(CopySwaps::kCopySwaps),
                                             ::testing::Bool()),
                          [](const auto &info) {
                              return std::string(std::get<0>(info.param).name) +
