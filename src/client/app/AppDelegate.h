@@ -20,6 +20,7 @@
 #include "client/platform/CopyFolderCheck.h"
 #include "client/platform/UrlEventSource.h"
 #include "foundation/BaseTools.h"
+#include "foundation/SpoolLayout.h"
 
 #include <QMenu>
 #include <QObject>
@@ -47,7 +48,7 @@ public:
     using UploadServiceProvider = std::function<UploadService &()>;
     using ExitFunction = std::function<void(int status)>;
 
-    static constexpr auto kLogFolder = "/var/spool/vqmprinter/alog";
+    static constexpr auto kLogFolder = SpoolLayout::kClientLogFolder;
     // Names the log files, as the application's identifier.
     static constexpr auto kLogFileIdentifier = "com.dalvemor.vqm.client";
     static constexpr auto kSyslogIdent = "Tarvello";

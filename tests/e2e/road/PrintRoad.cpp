@@ -5,6 +5,8 @@
 #include "RoadFiles.h"
 #include "Tool.h"
 
+#include "foundation/SpoolLayout.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -21,7 +23,6 @@ constexpr std::chrono::seconds kClientEndLimit{5};
 constexpr auto kBackendComponent = "backend";
 constexpr auto kPpdName = "Tarvello.ppd";
 constexpr auto kDesktopEntryName = "com.dalvemor.vqm.client.desktop";
-constexpr auto kClientLogFolder = "/var/spool/vqmprinter/alog";
 // Printed by the monitor once it watches the spool folder.
 constexpr auto kMonitorReady = "version is ";
 
@@ -327,7 +328,7 @@ QString PrintRoad::diagnostics() const
     if (m_monitor)
         section(QStringLiteral("monitor and client output"), m_monitor->logTail());
     const QFileInfoList clientLogs =
-        QDir(QLatin1String(kClientLogFolder)).entryInfoList(QDir::Files, QDir::Time);
+        QDir(QLatin1String(SpoolLayout::kClientLogFolder)).entryInfoList(QDir::Files, QDir::Time);
     if (!clientLogs.isEmpty())
         section(QStringLiteral("client log"), RoadFiles::tail(clientLogs.first().filePath()));
     if (m_simulator)
