@@ -1,6 +1,6 @@
 #include "client/network/FTPFileUpload.h"
-#include "HangingFtpServer.h"
 #include "CopySwaps.h"
+#include "HangingFtpServer.h"
 #include "support/FtpServerFixture.h"
 #include "support/LogCapture.h"
 #include "support/TestSupport.h"
@@ -221,22 +221,19 @@ TEST_F(FtpUploadTest, TargetsThatAreNotFtpServersAreRefusedWithoutTouchingAnythi
 
 TEST(FtpUploadGuardTest, HangingDirectoryRequestIsAbortedAndTheUploadStillTried)
 {
-    HangingFtpServer server;
-    ASSERT_TRUE(server.listen());
-    QTemporaryDir local;
-    const QString pdf = HangingFtpServer::writeJobCopy(local.path());
-    ASSERT_FALSE(pdf.isEmpty());
-    const VQJobInfoResult info = server.target(QStringLiteral("/a/b"));
+    HangingFtpJob job;
+    ASSERT_TRUE(job.prepare());
+    const VQJobInfoResult info = job.server.target(QStringLiteral("/a/b"));
 
     LogCapture log;
-    const std::optional<Outcome> outcome = runUpload(info, pdf);
+    const std::optional<Outcome> outcome = runUpload(info, job.copy);
 
     ASSERT_TRUE(outcome);
     EXPECT_EQ(outcome->result, "0");
     EXPECT_EQ(log.count("ftp requestTimeout"), 2);
-    EXPECT_EQ(server.commands().filter("MKD"), (QStringList{"MKD a", "MKD a/b"}));
+    EXPECT_EQ(job.server.commands().filter("MKD"), (QStringList{"MKD a", "MKD a/b"}));
     // Two aborted directory requests, then the upload on a connection of its own.
-    EXPECT_EQ(server.connectionCount(), 3);
+    EXPECT_EQ(job.server.connectionCount(), 3);
     EXPECT_EQ(log.count("##ftp manager upload faild"), 1);
 }
 
@@ -306,20 +303,16 @@ TEST_F(FtpUploadTest, UploadReportsItsProgressUpToTheWholeFile)
 // is tried after it as after any directory request.
 TEST(FtpUploadTimeoutTest, RequestTimeoutAbortsTheRequestRunningNow)
 {
-    HangingFtpServer server;
-    ASSERT_TRUE(server.listen());
-    QTemporaryDir local;
-    const QString pdf = HangingFtpServer::writeJobCopy(local.path());
-    ASSERT_FALSE(pdf.isEmpty());
-    const VQJobInfoResult info = server.target(QStringLiteral("/a"));
+    HangingFtpJob job;
+    ASSERT_TRUE(job.prepare());
+    const VQJobInfoResult info = job.server.target(QStringLiteral("/a"));
 
     LogCapture log;
-    FTPFileUpload uploader{CopyFolderCheck(local.path()), std::chrono::hours(1)};
+    FTPFileUpload uploader{CopyFolderCheck(job.copyFolder.path()), std::chrono::hours(1)};
     std::optional<QString> result;
-    QCoro::Task<QString> pending = uploader.uploadFileWithFtpInfo(info, pdf);
+    QCoro::Task<QString> pending = uploader.uploadFileWithFtpInfo(info, job.copy);
     pending.then([&result](const QString &done) { result = done; });
-    ASSERT_TRUE(TestSupport::waitUntil(
-        [&server] { return server.commands().contains(QStringLiteral("MKD a")); }, kTestLimit));
+    ASSERT_TRUE(job.waitForFirstDirectoryRequest(kTestLimit));
     EXPECT_FALSE(result.has_value());
 
     uploader.requestTimeout();
@@ -327,7 +320,7 @@ TEST(FtpUploadTimeoutTest, RequestTimeoutAbortsTheRequestRunningNow)
     ASSERT_TRUE(TestSupport::waitUntil([&result] { return result.has_value(); }, kTestLimit));
     EXPECT_EQ(*result, "0");
     EXPECT_EQ(log.count("ftp requestTimeout"), 1);
-    EXPECT_EQ(server.connectionCount(), 2);
+    EXPECT_EQ(job.server.connectionCount(), 2);
     EXPECT_EQ(log.count("##ftp manager upload faild"), 1);
 }
 

@@ -2,7 +2,6 @@
 
 #include "support/TestSupport.h"
 
-#include <QDir>
 #include <QTcpSocket>
 
 HangingFtpServer::HangingFtpServer()
@@ -26,10 +25,16 @@ VQJobInfoResult HangingFtpServer::target(const QString &dir) const
     return info;
 }
 
-QString HangingFtpServer::writeJobCopy(const QString &folder)
+bool HangingFtpJob::prepare()
 {
-    const QString path = QDir(folder).filePath(QStringLiteral("job.pdf"));
-    return TestSupport::writeFile(path, "%PDF-1.4\n%%EOF\n") ? path : QString();
+    copy = copyFolder.filePath(QStringLiteral("job.pdf"));
+    return server.listen() && TestSupport::writeFile(copy, "%PDF-1.4\n%%EOF\n");
+}
+
+bool HangingFtpJob::waitForFirstDirectoryRequest(std::chrono::milliseconds limit)
+{
+    return TestSupport::waitUntil(
+        [this] { return server.commands().contains(QStringLiteral("MKD a")); }, limit);
 }
 
 void HangingFtpServer::accept()

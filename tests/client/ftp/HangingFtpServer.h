@@ -9,6 +9,9 @@
 #include <QList>
 #include <QStringList>
 #include <QTcpServer>
+#include <QTemporaryDir>
+
+#include <chrono>
 
 class QTcpSocket;
 
@@ -25,8 +28,6 @@ public:
 
     // A job's target on this server with the given directory.
     VQJobInfoResult target(const QString &dir) const;
-    // A small job copy written into the folder; its path, empty when it could not be written.
-    static QString writeJobCopy(const QString &folder);
 
 private:
     void accept();
@@ -35,4 +36,18 @@ private:
     QTcpServer m_server;
     QStringList m_commands;
     int m_connectionCount = 0;
+};
+
+// A hanging server and a small job copy to send to it, in a copy folder of the copy's own.
+struct HangingFtpJob
+{
+    HangingFtpServer server;
+    QTemporaryDir copyFolder;
+    QString copy;
+
+    // Starts the server and writes the copy; whether both worked.
+    bool prepare();
+    // Runs the event loop until the first directory request ("MKD a") has come, where an upload to
+    // a target under "/a" hangs; whether it came within the limit.
+    bool waitForFirstDirectoryRequest(std::chrono::milliseconds limit);
 };

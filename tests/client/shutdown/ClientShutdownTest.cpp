@@ -15,7 +15,6 @@
 #include <QProcess>
 #include <QTcpServer>
 #include <QTcpSocket>
-#include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
@@ -86,15 +85,11 @@ protected:
 
 TEST_F(ClientShutdownTest, QuitDuringAHangingFtpRequestEndsTheProcess)
 {
-    HangingFtpServer server;
-    ASSERT_TRUE(server.listen());
-    QTemporaryDir copyFolder;
-    const QString copy = HangingFtpServer::writeJobCopy(copyFolder.path());
-    ASSERT_FALSE(copy.isEmpty());
+    HangingFtpJob job;
+    ASSERT_TRUE(job.prepare());
 
-    ASSERT_NO_FATAL_FAILURE(startProbe({"ftp", QString::number(server.port()), copy}));
-    ASSERT_TRUE(TestSupport::waitUntil(
-        [&server] { return server.commands().contains(QStringLiteral("MKD a")); }, kRequestLimit));
+    ASSERT_NO_FATAL_FAILURE(startProbe({"ftp", QString::number(job.server.port()), job.copy}));
+    ASSERT_TRUE(job.waitForFirstDirectoryRequest(kRequestLimit));
 
     ASSERT_TRUE(quitAndWaitForTheEnd());
     EXPECT_EQ(m_probe.exitStatus(), QProcess::NormalExit);
@@ -117,16 +112,12 @@ TEST_F(ClientShutdownTest, QuitDuringAHangingHttpRequestEndsTheProcess)
 
 TEST(ClientShutdownWorkTest, HangingFtpRequestIsAbortedSoThatThePoolDrains)
 {
-    HangingFtpServer server;
-    ASSERT_TRUE(server.listen());
-    QTemporaryDir copyFolder;
-    const QString copy = HangingFtpServer::writeJobCopy(copyFolder.path());
-    ASSERT_FALSE(copy.isEmpty());
-    FTPFileUpload uploader{CopyFolderCheck(copyFolder.path()), kNoTimeout};
+    HangingFtpJob job;
+    ASSERT_TRUE(job.prepare());
+    FTPFileUpload uploader{CopyFolderCheck(job.copyFolder.path()), kNoTimeout};
     QCoro::Task<QString> upload =
-        uploader.uploadFileWithFtpInfo(server.target(QStringLiteral("/a")), copy);
-    ASSERT_TRUE(TestSupport::waitUntil(
-        [&server] { return server.commands().contains(QStringLiteral("MKD a")); }, kRequestLimit));
+        uploader.uploadFileWithFtpInfo(job.server.target(QStringLiteral("/a")), job.copy);
+    ASSERT_TRUE(job.waitForFirstDirectoryRequest(kRequestLimit));
 
     HTTPManager http;
     EXPECT_TRUE(ClientShutdown::abortInFlightWork(http));
