@@ -2,8 +2,10 @@
 // a 50 MB document (each printed to a client that is not running yet, as the first print of a
 // session), and 20 one-page documents printed at once, which must all arrive whole. The 50 MB
 // upload is set against curl sending the same file to the same FTP server. Started outside the
-// private namespaces, it runs itself through tests/e2e/private-road.
+// private namespaces, it runs itself through tests/e2e/private-road (and exits 77 where that
+// cannot run). The short run prints a 1 MB and a 5 MB document and a burst of 3.
 
+#include "BenchReport.h"
 #include "PrintRoad.h"
 #include "PrivateRoadCheck.h"
 #include "SamplePdf.h"
@@ -14,19 +16,26 @@
 #include <QProcess>
 
 #include <cstdio>
+#include <optional>
 
 namespace {
 
 using namespace std::chrono_literals;
 
 constexpr qint64 kMebibyte = 1024 * 1024;
-constexpr qint64 kSmallBytes = 1 * kMebibyte;
-constexpr qint64 kLargeBytes = 50 * kMebibyte;
-constexpr int kBurstJobs = 20;
 constexpr int kPagesPerDocument = 1;
 
+struct Plan
+{
+    int smallMebibytes;
+    int largeMebibytes; // the one set against curl
+    int burstJobs;
+};
+constexpr Plan kFullPlan{1, 50, 20};
+constexpr Plan kShortPlan{1, 5, 3};
+
 constexpr double kSmallGoalMs = 3000;
-// What the road may add to the FTP transfer of 50 MB itself.
+// What the road may add to the FTP transfer of the large document itself.
 constexpr double kLargeOverheadGoalMs = 5000;
 constexpr double kBurstGoalMs = 30000;
 
@@ -36,39 +45,26 @@ constexpr int kAnchorLimitMs = 120000;
 constexpr int kWholeRunLimitMs = 1200000;
 constexpr int kSkippedStatus = 77;
 
-struct Outcome
-{
-    QStringList missed;
-
-    void figure(const char *name, double value, const char *unit)
-    {
-        std::printf("%s = %.1f %s\n", name, value, unit);
-        std::fflush(stdout);
-    }
-    void goal(bool met, const QString &which)
-    {
-        if (!met)
-            missed << which;
-    }
-    void fail(const QString &why)
-    {
-        std::fprintf(stderr, "bench_e2e_print: %s\n", qPrintable(why));
-        missed << why.section(u'\n', 0, 0);
-    }
-};
-
 class RoadBench
 {
 public:
-    explicit RoadBench(Outcome &outcome)
-        : m_outcome(outcome)
+    explicit RoadBench(BenchReport &report)
+        : m_report(report)
     {}
+
+    // A step that could not be taken: the whole account on standard error, its first line as the
+    // missed goal.
+    void fail(const QString &why)
+    {
+        std::fprintf(stderr, "bench_e2e_print: %s\n", qPrintable(why));
+        m_report.goal(false, why.section(u'\n', 0, 0));
+    }
 
     bool start()
     {
         const Result<Done> started = m_road.start();
         if (!started)
-            m_outcome.fail(started.error().description);
+            fail(started.error().description);
         return started.ok();
     }
 
@@ -81,14 +77,14 @@ public:
         timer.start();
         const Result<QStringList> printed = m_road.print(requests);
         if (!printed) {
-            m_outcome.fail(printed.error().description);
+            fail(printed.error().description);
             return -1;
         }
         const Result<Done> reported =
             m_road.waitForReports(reportsBefore + int(requests.size()), limit);
         const double elapsed = double(timer.nsecsElapsed()) / 1e6;
         if (!reported) {
-            m_outcome.fail(reported.error().description);
+            fail(reported.error().description);
             return -1;
         }
         return elapsed;
@@ -117,7 +113,7 @@ public:
     }
 
     // Sends the file with curl to the FTP server the service named for the document's job.
-    double curlUpload(const QString &title, const QString &file) const
+    double curlUpload(const QString &title, const QString &file)
     {
         for (const QJsonObject &submission : m_road.submissions()) {
             if (submission.value("members").toObject().value("docName").toString() != title)
@@ -136,11 +132,11 @@ public:
                         QStringLiteral("-T"), file, url});
             if (curl.waitForFinished(kAnchorLimitMs) && curl.exitCode() == 0)
                 return double(timer.nsecsElapsed()) / 1e6;
-            m_outcome.fail(QStringLiteral("curl could not upload %1: %2")
-                               .arg(file, QString::fromUtf8(curl.readAllStandardError())));
+            fail(QStringLiteral("curl could not upload %1: %2")
+                     .arg(file, QString::fromUtf8(curl.readAllStandardError())));
             return -1;
         }
-        m_outcome.fail(QStringLiteral("no job registered for %1").arg(title));
+        fail(QStringLiteral("no job registered for %1").arg(title));
         return -1;
     }
 
@@ -148,14 +144,14 @@ public:
     void waitForClientEnd()
     {
         if (const Result<Done> ended = m_road.waitForClientExit(kClientEndLimit); !ended)
-            m_outcome.fail(ended.error().description);
+            fail(ended.error().description);
     }
 
     QString document(const QString &title, qint64 bytes)
     {
         const QString path = m_road.workPath(title + QStringLiteral(".pdf"));
         if (const Result<Done> written = SamplePdf::write(path, kPagesPerDocument, bytes); !written)
-            m_outcome.fail(written.error().description);
+            fail(written.error().description);
         return path;
     }
 
@@ -176,59 +172,60 @@ private:
         return false;
     }
 
-    Outcome &m_outcome;
+    BenchReport &m_report;
     PrintRoad m_road;
 };
 
-int runInside()
+QString mebibytes(int count)
 {
-    Outcome outcome;
-    RoadBench bench(outcome);
-    if (!bench.start()) {
-        std::printf("goal missed: %s\n", qPrintable(outcome.missed.join(QStringLiteral("; "))));
-        return 1;
-    }
+    return QStringLiteral("%1mb").arg(count);
+}
 
+int runInside(const Plan &plan)
+{
+    BenchReport report;
+    RoadBench bench(report);
+    if (!bench.start())
+        return report.finish();
+
+    const QString smallTitle = QStringLiteral("small document");
     const QList<PrivateCups::PrintRequest> small{
-        {bench.document(QStringLiteral("one mebibyte"), kSmallBytes),
-         QStringLiteral("one mebibyte")}};
+        {bench.document(smallTitle, plan.smallMebibytes * kMebibyte), smallTitle}};
     const double smallMs = bench.printAndTime(small, PrintRoad::kJobLimit);
-    outcome.figure("lp_to_report_1mb", smallMs, "ms");
-    outcome.goal(smallMs >= 0 && smallMs <= kSmallGoalMs && bench.arrivedWhole(small) == 1,
-                 QStringLiteral("lp_to_report_1mb"));
+    const QString smallFigure = QStringLiteral("lp_to_report_") + mebibytes(plan.smallMebibytes);
+    report.figure(smallFigure, smallMs, "ms", 1);
+    report.goal(smallMs >= 0 && smallMs <= kSmallGoalMs && bench.arrivedWhole(small) == 1,
+                smallFigure);
     bench.waitForClientEnd();
 
-    const QString largeTitle = QStringLiteral("fifty mebibytes");
-    const QList<PrivateCups::PrintRequest> large{
-        {bench.document(largeTitle, kLargeBytes), largeTitle}};
-    const double largeMs = bench.printAndTime(large, PrintRoad::kJobLimit);
-    outcome.figure("lp_to_report_50mb", largeMs, "ms");
-    const double anchorMs = bench.curlUpload(largeTitle, large.first().file);
-    outcome.figure("curl_ftp_upload_50mb", anchorMs, "ms");
-    outcome.figure("road_overhead_50mb", largeMs - anchorMs, "ms");
-    outcome.goal(largeMs >= 0 && anchorMs >= 0 && largeMs - anchorMs <= kLargeOverheadGoalMs &&
-                     bench.arrivedWhole(large) == 1,
-                 QStringLiteral("road_overhead_50mb"));
+    const QString largeTitle = QStringLiteral("large document");
+    const QString large = mebibytes(plan.largeMebibytes);
+    const QList<PrivateCups::PrintRequest> largeRequest{
+        {bench.document(largeTitle, plan.largeMebibytes * kMebibyte), largeTitle}};
+    const double largeMs = bench.printAndTime(largeRequest, PrintRoad::kJobLimit);
+    report.figure(QStringLiteral("lp_to_report_") + large, largeMs, "ms", 1);
+    const double anchorMs = bench.curlUpload(largeTitle, largeRequest.first().file);
+    report.figure(QStringLiteral("curl_ftp_upload_") + large, anchorMs, "ms", 1);
+    report.figure(QStringLiteral("road_overhead_") + large, largeMs - anchorMs, "ms", 1);
+    report.goal(largeMs >= 0 && anchorMs >= 0 && largeMs - anchorMs <= kLargeOverheadGoalMs &&
+                    bench.arrivedWhole(largeRequest) == 1,
+                QStringLiteral("road_overhead_") + large);
     bench.waitForClientEnd();
 
     QList<PrivateCups::PrintRequest> burst;
-    for (int i = 1; i <= kBurstJobs; ++i) {
+    for (int i = 1; i <= plan.burstJobs; ++i) {
         const QString title = QStringLiteral("burst %1").arg(i, 2, 10, QLatin1Char('0'));
         burst << PrivateCups::PrintRequest{bench.document(title, 0), title};
     }
     const double burstMs = bench.printAndTime(burst, kBurstLimit);
     const int burstWhole = bench.arrivedWhole(burst);
-    outcome.figure("lp_to_last_report_20_jobs", burstMs, "ms");
-    outcome.figure("jobs_arrived_whole_20_jobs", burstWhole, "jobs");
-    outcome.goal(burstMs >= 0 && burstMs <= kBurstGoalMs && burstWhole == kBurstJobs,
-                 QStringLiteral("lp_to_last_report_20_jobs"));
-
-    if (outcome.missed.isEmpty()) {
-        std::printf("goal met\n");
-        return 0;
-    }
-    std::printf("goal missed: %s\n", qPrintable(outcome.missed.join(QStringLiteral(", "))));
-    return 1;
+    const QString burstFigure = QStringLiteral("lp_to_last_report_%1_jobs").arg(plan.burstJobs);
+    report.figure(burstFigure, burstMs, "ms", 1);
+    report.figure(QStringLiteral("jobs_arrived_whole_%1_jobs").arg(plan.burstJobs), burstWhole,
+                  "jobs", 0);
+    report.goal(burstMs >= 0 && burstMs <= kBurstGoalMs && burstWhole == plan.burstJobs,
+                burstFigure);
+    return report.finish();
 }
 
 // Runs this program again where the road can run, and passes its figures on.
@@ -237,21 +234,23 @@ int runThroughPrivateRoad(const PrintRoad::Programs &programs)
     QStringList arguments{programs.privateRoadScript};
     for (const QString &folder : programs.shadowedFolders)
         arguments << QStringLiteral("--shadow") << folder;
-    arguments << QStringLiteral("--") << QCoreApplication::applicationFilePath();
+    arguments << QStringLiteral("--") << QCoreApplication::applicationFilePath()
+              << QCoreApplication::arguments().mid(1);
     QProcess road;
     road.setProcessChannelMode(QProcess::ForwardedChannels);
     road.start(QStringLiteral("/bin/bash"), arguments);
     if (!road.waitForFinished(kWholeRunLimitMs)) {
         road.kill();
         road.waitForFinished();
-        std::printf("goal missed: the run did not end within %d s\n", kWholeRunLimitMs / 1000);
-        return 1;
+        return BenchReport::abandon(
+            QStringLiteral("the run did not end within %1 s").arg(kWholeRunLimitMs / 1000));
     }
     if (road.exitStatus() == QProcess::NormalExit && road.exitCode() == kSkippedStatus) {
-        std::printf("goal missed: the road cannot run on this machine (see above)\n");
-        return 1;
+        BenchReport::abandon(QStringLiteral("the road cannot run on this machine (see above)"));
+        return kSkippedStatus;
     }
-    return road.exitStatus() == QProcess::NormalExit ? road.exitCode() : 1;
+    return road.exitStatus() == QProcess::NormalExit ? road.exitCode()
+                                                     : BenchReport::kExitGoalMissed;
 }
 
 } // namespace
@@ -259,8 +258,12 @@ int runThroughPrivateRoad(const PrintRoad::Programs &programs)
 int main(int argc, char **argv)
 {
     QCoreApplication application(argc, argv);
+    const std::optional<BenchReport::Length> length =
+        BenchReport::lengthOf(QCoreApplication::arguments());
+    if (!length)
+        return BenchReport::kExitUsage;
     const PrintRoad::Programs programs = PrintRoad::Programs::ofThisBuild();
     if (!PrivateRoadCheck::isInside(programs.shadowedFolders))
         return runThroughPrivateRoad(programs);
-    return runInside();
+    return runInside(*length == BenchReport::Length::Short ? kShortPlan : kFullPlan);
 }

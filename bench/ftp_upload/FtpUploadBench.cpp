@@ -1,7 +1,9 @@
 // Uploads a 100 MB and a 1 GB file to a local FTP server through FTPFileUpload and through
-// `curl -T`, and prints both throughputs, their ratio and how much the uploader's peak resident
-// memory grew. Goal: at least 0.9 of curl's throughput, less than 16 MB of memory growth.
+// `curl -T`, best of three runs each, and prints both throughputs, their ratio and how much the
+// uploader's peak resident memory grew. Goal: at least 0.9 of curl's throughput, less than 16 MB
+// of memory growth. The short run sends one 10 MB file once.
 
+#include "BenchReport.h"
 #include "client/network/FTPFileUpload.h"
 #include "foundation/logging/Log.h"
 #include "support/FtpServerFixture.h"
@@ -14,14 +16,13 @@
 #include <QProcess>
 #include <QRandomGenerator>
 #include <QTemporaryDir>
-#include <QTextStream>
 
 #include <spdlog/sinks/null_sink.h>
 #include <spdlog/spdlog.h>
 
 #include <algorithm>
-#include <cstdio>
 #include <optional>
+#include <span>
 
 #include <unistd.h>
 
@@ -30,7 +31,6 @@ namespace {
 constexpr qint64 kMegabyte = 1000 * 1000;
 constexpr double kThroughputGoal = 0.9;
 constexpr double kMemoryGrowthGoalMB = 16.0;
-constexpr int kRuns = 3; // best of, against noise from the page cache and the server
 constexpr int kCurlLimitMs = 600000;
 constexpr qint64 kChunk = 4 * 1024 * 1024;
 
@@ -39,7 +39,16 @@ struct Size
     const char *name;
     qint64 bytes;
 };
-constexpr Size kSizes[] = {{"100MB", 100 * kMegabyte}, {"1GB", 1000 * kMegabyte}};
+constexpr Size kFullSizes[] = {{"100MB", 100 * kMegabyte}, {"1GB", 1000 * kMegabyte}};
+constexpr Size kShortSizes[] = {{"10MB", 10 * kMegabyte}};
+
+struct Plan
+{
+    std::span<const Size> sizes;
+    int runs; // best of, against noise from the page cache and the server
+};
+constexpr Plan kFullPlan{kFullSizes, 3};
+constexpr Plan kShortPlan{kShortSizes, 1};
 
 // A field of /proc/self/status in kB ("VmHWM", "VmRSS").
 qint64 statusKilobytes(const char *field)
@@ -85,7 +94,8 @@ bool makeFile(const QString &path, qint64 bytes)
 
 QCoro::Task<QString> uploadOnce(VQJobInfoResult target, QString path)
 {
-    FTPFileUpload uploader;
+    // The files lie in the benchmark's own folder, not in the copy folder of print jobs.
+    FTPFileUpload uploader{CopyFolderCheck(QFileInfo(path).path())};
     QCoro::Task<QString> pending = uploader.uploadFileWithFtpInfo(target, path);
     const QString result = co_await pending;
     co_return result;
@@ -127,16 +137,16 @@ std::optional<double> timeCurl(const FtpServerFixture &server, const QString &pa
     return clock.nsecsElapsed() / 1e9;
 }
 
-void print(const QString &name, double value, const char *unit)
-{
-    std::printf("%s = %.2f %s\n", qPrintable(name), value, unit);
-}
-
 } // namespace
 
 int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
+    const std::optional<BenchReport::Length> length =
+        BenchReport::lengthOf(QCoreApplication::arguments());
+    if (!length)
+        return BenchReport::kExitUsage;
+    const Plan &plan = *length == BenchReport::Length::Short ? kShortPlan : kFullPlan;
     // The uploader's log lines would only disturb the figures.
     Log::setLogger(
         std::make_shared<spdlog::logger>("bench", std::make_shared<spdlog::sinks::null_sink_mt>()));
@@ -145,11 +155,9 @@ int main(int argc, char **argv)
     QTemporaryDir local;
     if (!server.start() || !local.isValid() ||
         !QDir(server.root()).mkpath(QStringLiteral("uploader")) ||
-        !QDir(server.root()).mkpath(QStringLiteral("curl"))) {
-        std::printf("goal missed: no FTP server or temporary folder (%s)\n",
-                    qPrintable(server.errorString()));
-        return 1;
-    }
+        !QDir(server.root()).mkpath(QStringLiteral("curl")))
+        return BenchReport::abandon(
+            QStringLiteral("no FTP server or temporary folder (%1)").arg(server.errorString()));
     VQJobInfoResult target;
     target.ip = QStringLiteral("127.0.0.1");
     target.port = QString::number(server.port());
@@ -157,66 +165,52 @@ int main(int argc, char **argv)
     target.pwd = server.password();
     target.dir = QStringLiteral("/uploader");
 
-    QStringList missed;
+    BenchReport report;
     qint64 peakGrowthKB = 0;
-    for (const Size &size : kSizes) {
+    for (const Size &size : plan.sizes) {
         const QString path = local.filePath(QStringLiteral("%1.pdf").arg(size.name));
-        if (!makeFile(path, size.bytes)) {
-            std::printf("goal missed: cannot write the %s file\n", size.name);
-            return 1;
-        }
+        if (!makeFile(path, size.bytes))
+            return BenchReport::abandon(QStringLiteral("cannot write the %1 file").arg(size.name));
         // Touch the file once so that both contenders read it from the page cache.
         std::optional<double> uploader;
         std::optional<double> curl;
         timeCurl(server, path);
-        for (int run = 0; run < kRuns; ++run) {
-            if (!resetPeakMemory()) {
-                std::printf("goal missed: the peak resident memory cannot be reset\n");
-                return 1;
-            }
+        for (int run = 0; run < plan.runs; ++run) {
+            if (!resetPeakMemory())
+                return BenchReport::abandon(
+                    QStringLiteral("the peak resident memory cannot be reset"));
             const qint64 residentBefore = statusKilobytes("VmRSS");
             const std::optional<double> ours = timeUploader(target, path);
             peakGrowthKB = std::max(peakGrowthKB, statusKilobytes("VmHWM") - residentBefore);
             const std::optional<double> theirs = timeCurl(server, path);
-            if (!ours || !theirs) {
-                std::printf("goal missed: the %s upload failed (%s)\n", size.name,
-                            ours ? "curl" : "FTPFileUpload");
-                return 1;
-            }
+            if (!ours || !theirs)
+                return BenchReport::abandon(QStringLiteral("the %1 upload failed (%2)")
+                                                .arg(size.name, ours ? "curl" : "FTPFileUpload"));
             uploader = std::min(uploader.value_or(*ours), *ours);
             curl = std::min(curl.value_or(*theirs), *theirs);
         }
         const QString stored =
             QDir(server.root()).filePath(QStringLiteral("uploader/") + QFileInfo(path).fileName());
-        if (QFileInfo(stored).size() != size.bytes) {
-            std::printf("goal missed: the %s upload arrived incomplete\n", size.name);
-            return 1;
-        }
+        if (QFileInfo(stored).size() != size.bytes)
+            return BenchReport::abandon(
+                QStringLiteral("the %1 upload arrived incomplete").arg(size.name));
         const double ourRate = size.bytes / kMegabyte / *uploader;
         const double curlRate = size.bytes / kMegabyte / *curl;
         const double ratio = ourRate / curlRate;
-        print(QStringLiteral("ftp_upload_%1_throughput").arg(size.name), ourRate, "MB/s");
-        print(QStringLiteral("curl_%1_throughput").arg(size.name), curlRate, "MB/s");
-        print(QStringLiteral("ftp_upload_%1_ratio_to_curl").arg(size.name), ratio, "x");
-        if (ratio < kThroughputGoal) {
-            missed << QStringLiteral("%1 throughput %2 of curl's")
-                          .arg(size.name)
-                          .arg(ratio, 0, 'f', 2);
-        }
+        report.figure(QStringLiteral("ftp_upload_%1_throughput").arg(size.name), ourRate, "MB/s");
+        report.figure(QStringLiteral("curl_%1_throughput").arg(size.name), curlRate, "MB/s");
+        report.figure(QStringLiteral("ftp_upload_%1_ratio_to_curl").arg(size.name), ratio, "x");
+        report.goal(
+            ratio >= kThroughputGoal,
+            QStringLiteral("%1 throughput %2 of curl's").arg(size.name).arg(ratio, 0, 'f', 2));
         QFile::remove(path);
         QFile::remove(stored);
         QFile::remove(
             QDir(server.root()).filePath(QStringLiteral("curl/") + QFileInfo(path).fileName()));
     }
     const double growthMB = peakGrowthKB / 1024.0;
-    print(QStringLiteral("ftp_upload_peak_memory_growth"), growthMB, "MB");
-    if (growthMB >= kMemoryGrowthGoalMB) {
-        missed << QStringLiteral("memory growth %1 MB").arg(growthMB, 0, 'f', 1);
-    }
-    if (missed.isEmpty()) {
-        std::printf("goal met\n");
-        return 0;
-    }
-    std::printf("goal missed: %s\n", qPrintable(missed.join(QStringLiteral(", "))));
-    return 1;
+    report.figure(QStringLiteral("ftp_upload_peak_memory_growth"), growthMB, "MB");
+    report.goal(growthMB < kMemoryGrowthGoalMB,
+                QStringLiteral("memory growth %1 MB").arg(growthMB, 0, 'f', 1));
+    return report.finish();
 }

@@ -7,11 +7,14 @@
 #include <gtest/gtest.h>
 
 #include <QDir>
+#include <QFileInfo>
 #include <QJsonDocument>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QTcpSocket>
 #include <QTemporaryDir>
+
+#include <csignal>
 
 using namespace std::chrono_literals;
 
@@ -123,6 +126,57 @@ TEST(SimProcessTest, KilledSimulatorLeavesNoFtpServerBehind)
     sim.m_process.kill();
     ASSERT_TRUE(sim.m_process.waitForFinished(kProcessLimitMs));
     EXPECT_TRUE(TestSupport::waitUntil([&] { return !acceptsConnections(sim.ftpPort); }, 10s));
+}
+
+// Only the FTP root the simulator made for itself goes when it stops, with everything in it.
+TEST(SimProcessTest, StoppedSimulatorRemovesOnlyTheFtpRootItMade)
+{
+    struct Case
+    {
+        const char *name;
+        bool rootGiven;
+        int stopSignal;
+    };
+    const Case cases[] = {
+        {"made root, SIGTERM", false, SIGTERM},
+        {"made root, SIGINT", false, SIGINT},
+        {"given root, SIGTERM", true, SIGTERM},
+    };
+    for (const Case &test : cases) {
+        SCOPED_TRACE(test.name);
+        QTemporaryDir dir;
+        ASSERT_TRUE(dir.isValid());
+        // A temporary folder of its own, so that nothing else there can be mistaken for its root.
+        const QString temporary = QDir(dir.path()).filePath("tmp");
+        ASSERT_TRUE(QDir().mkpath(temporary));
+        const QString givenRoot = QDir(dir.path()).filePath("given-root");
+        QStringList arguments{"--account", "ACME:alice:pw"};
+        if (test.rootGiven)
+            arguments << "--ftp-root" << givenRoot;
+
+        SimProcess sim;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert("TMPDIR", temporary);
+        sim.m_process.setProcessEnvironment(environment);
+        ASSERT_TRUE(sim.start(arguments)) << sim.m_output.toStdString();
+        const QString root = sim.rest.section("ftp-root=", 1).trimmed();
+        if (test.rootGiven)
+            EXPECT_EQ(root, givenRoot);
+        else
+            EXPECT_EQ(QFileInfo(root).path(), temporary);
+        ASSERT_TRUE(QFileInfo(root).isDir());
+        ASSERT_TRUE(QDir().mkpath(QDir(root).filePath("job/dir")));
+        ASSERT_TRUE(TestSupport::writeFile(QDir(root).filePath("job/dir/upload.pdf"), "%PDF-1.4"));
+
+        ASSERT_EQ(::kill(pid_t(sim.m_process.processId()), test.stopSignal), 0);
+        ASSERT_TRUE(sim.m_process.waitForFinished(kProcessLimitMs));
+        EXPECT_EQ(sim.m_process.exitStatus(), QProcess::NormalExit);
+        EXPECT_EQ(sim.m_process.exitCode(), 0);
+        EXPECT_FALSE(acceptsConnections(sim.ftpPort));
+        EXPECT_EQ(QFileInfo::exists(QDir(root).filePath("job/dir/upload.pdf")), test.rootGiven);
+        EXPECT_TRUE(QDir(temporary).isEmpty())
+            << QDir(temporary).entryList().join(' ').toStdString();
+    }
 }
 
 TEST(SimProcessTest, HelpDocumentsEveryOption)

@@ -59,13 +59,14 @@ Result<quint16> FtpServerProcess::start(const Config &config)
                         .arg(config.python, QString::fromUtf8(output.trimmed())));
 }
 
-void FtpServerProcess::stop()
+bool FtpServerProcess::stop()
 {
     if (m_process.state() == QProcess::NotRunning)
-        return;
+        return true;
     m_process.terminate();
     if (!m_process.waitForFinished(kStopLimitMs)) {
         m_process.kill();
         m_process.waitForFinished(kStopLimitMs);
     }
+    return m_process.state() == QProcess::NotRunning;
 }

@@ -35,7 +35,8 @@ public:
     FtpServerProcess &operator=(const FtpServerProcess &) = delete;
 
     Result<quint16> start(const Config &config);
-    void stop();
+    // Whether the child has ended (or never ran).
+    bool stop();
     qint64 processId() const { return m_process.processId(); }
 
 private:

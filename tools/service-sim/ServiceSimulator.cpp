@@ -8,7 +8,6 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QHostAddress>
-#include <QTemporaryDir>
 #include <QUuid>
 
 namespace {
@@ -107,7 +106,20 @@ void ServiceSimulator::stop()
             part->component->stop();
         part->running = false;
     }
-    m_ftpProcess.stop();
+    removeMadeFtpRoot(m_ftpProcess.stop());
+}
+
+void ServiceSimulator::removeMadeFtpRoot(bool ftpServerEnded)
+{
+    if (!m_madeFtpRoot)
+        return;
+    // A server still running could be writing there.
+    if (!ftpServerEnded) {
+        qWarning("vqm-service-sim: the FTP server did not end; its root %s is kept",
+                 qPrintable(m_madeFtpRoot->path()));
+        m_madeFtpRoot->setAutoRemove(false);
+    }
+    m_madeFtpRoot.reset();
 }
 
 QString ServiceSimulator::listeningLine() const
@@ -145,12 +157,13 @@ Result<Done> ServiceSimulator::startFtp()
     }
     m_ftpRoot = m_options.ftpRoot;
     if (m_ftpRoot.isEmpty()) {
-        QTemporaryDir root(QDir::temp().filePath(QStringLiteral("vqm-service-sim-ftp-XXXXXX")));
-        if (!root.isValid())
-            return simError(
-                QStringLiteral("cannot make a temporary FTP root: %1").arg(root.errorString()));
-        root.setAutoRemove(false);
-        m_ftpRoot = root.path();
+        m_madeFtpRoot.emplace(QDir::temp().filePath(QStringLiteral("vqm-service-sim-ftp-XXXXXX")));
+        if (!m_madeFtpRoot->isValid()) {
+            const QString why = m_madeFtpRoot->errorString();
+            m_madeFtpRoot.reset();
+            return simError(QStringLiteral("cannot make a temporary FTP root: %1").arg(why));
+        }
+        m_ftpRoot = m_madeFtpRoot->path();
     }
     m_ftpRoot = QFileInfo(m_ftpRoot).absoluteFilePath();
     if (!QDir().mkpath(m_ftpRoot))

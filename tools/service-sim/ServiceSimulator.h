@@ -14,7 +14,10 @@
 
 #include <QObject>
 
+#include <QTemporaryDir>
+
 #include <memory>
+#include <optional>
 #include <vector>
 
 class ControlApi;
@@ -25,7 +28,8 @@ class ServiceCalls;
 // the request record, the faults, the FTP server (a child process, or an external one named by
 // the options), the HTTP endpoint with the API and control routes, and any further components.
 // start() brings everything up in that order; stop() (also run on destruction) ends components
-// and the FTP child. Main thread only.
+// and the FTP child, then removes the FTP root if the simulator made it (never one it was given).
+// Main thread only.
 class ServiceSimulator : public QObject
 {
     Q_OBJECT
@@ -53,6 +57,7 @@ public:
 private:
     Result<Done> loadAccounts();
     Result<Done> startFtp();
+    void removeMadeFtpRoot(bool ftpServerEnded);
 
     SimOptions m_options;
     AccountStore m_accounts;
@@ -64,6 +69,8 @@ private:
     FtpServerProcess m_ftpProcess;
     FtpTargets m_ftpTargets;
     QString m_ftpRoot;
+    // The temporary FTP root made when none was given.
+    std::optional<QTemporaryDir> m_madeFtpRoot;
     HttpEndpoint m_api;
     std::unique_ptr<ServiceCalls> m_calls;
     std::unique_ptr<ServiceApi> m_serviceApi;

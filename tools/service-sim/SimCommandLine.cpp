@@ -36,7 +36,7 @@ void SimCommandLine::addOptions(QCommandLineParser &parser)
         {"account", "One account; ids are generated (repeatable).", "entkey:user:password"},
         {"ftp-root",
          withDefault("Folder the own FTP server serves, created if missing",
-                     "a new temporary folder, kept after the run"),
+                     "a new temporary folder, removed when the simulator stops"),
          "dir"},
         {"ftp-port", withDefault("Port of the own FTP server; 0 picks a free one", "0"), "port",
          "0"},

@@ -23,7 +23,7 @@ struct SimOptions
     quint16 httpPort = 0;
     QString accountsFile;
     QStringList accountArguments; // "entkey:user:password"
-    QString ftpRoot;              // empty: a new temporary folder, kept after the run
+    QString ftpRoot;              // empty: a new temporary folder, removed at the end
     quint16 ftpPort = 0;
     // Another FTP server to name in the answers instead of starting one.
     std::optional<FtpTargets::Server> externalFtp;

@@ -28,7 +28,8 @@ or POST), pushes the QR-login result to the push connections that subscribed COD
 
 Once everything listens it prints one line on standard output:
   vqm-service-sim listening http=PORT ftp=PORT [component=PORT ...] [ftp-root=DIR]
-It stops cleanly on SIGTERM or SIGINT, ending the FTP server too.
+It stops cleanly on SIGTERM or SIGINT, ending the FTP server too and removing the FTP root it
+made (never one given with --ftp-root).
 
 Endpoints beside the API, on the same HTTP port:
   GET    /sim/requests[?funType=NAME]  the recorded requests with their answers
