@@ -1,20 +1,36 @@
-// `cmake --install` of the backend's parts into a staging folder (DESTDIR).
+// `cmake --install` of the backend's and the session's parts into a staging folder (DESTDIR),
+// with systemd's own tools judging what the session's parts do.
 
 #include "foundation/SpoolLayout.h"
+#include "monitor/MonitorDefaults.h"
 #include "support/TestSupport.h"
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QProcessEnvironment>
 #include <QRegularExpression>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <sys/stat.h>
 
+#include <chrono>
+
 namespace {
+
+using namespace std::chrono_literals;
+
+constexpr int kToolLimitMs = 120000;
+constexpr auto kMonitorUnit = "vqmmonitor.service";
+constexpr auto kAutostartEntry = "/vqmmonitor.desktop";
+constexpr auto kCopyFolderRule = "/tarvello.conf";
+constexpr auto kAutostartGenerator =
+    "/usr/lib/systemd/user-generators/systemd-xdg-autostart-generator";
 
 unsigned modeOf(const QString &path)
 {
@@ -24,28 +40,76 @@ unsigned modeOf(const QString &path)
     return status.st_mode & 07777;
 }
 
+struct ToolRun
+{
+    bool succeeded = false;
+    QByteArray output;
+};
+
+ToolRun runTool(const QString &program, const QStringList &arguments,
+                const QProcessEnvironment &environment = QProcessEnvironment::systemEnvironment())
+{
+    QProcess tool;
+    tool.setProcessEnvironment(environment);
+    tool.setProcessChannelMode(QProcess::MergedChannels);
+    tool.start(program, arguments);
+    const bool ended = tool.waitForFinished(kToolLimitMs);
+    return {ended && tool.exitStatus() == QProcess::NormalExit && tool.exitCode() == 0,
+            tool.readAll()};
+}
+
+// The path of a tool on PATH, or empty (the test then skips).
+QString tool(const char *name)
+{
+    return QStandardPaths::findExecutable(QLatin1String(name));
+}
+
+// The value of the first "key=value" line.
+QString valueOf(const QString &text, const QString &key)
+{
+    const QRegularExpression line(QStringLiteral("^%1=(.*)$").arg(QRegularExpression::escape(key)),
+                                  QRegularExpression::MultilineOption);
+    return line.match(text).captured(1);
+}
+
+// Sets a file's access and modification times to the given ages.
+bool age(const QString &path, std::chrono::seconds sinceAccess,
+         std::chrono::seconds sinceModification)
+{
+    const auto now = std::chrono::system_clock::now().time_since_epoch();
+    const auto stamp = [&](std::chrono::seconds ago) {
+        return timespec{std::chrono::duration_cast<std::chrono::seconds>(now - ago).count(), 0};
+    };
+    const timespec times[2] = {stamp(sinceAccess), stamp(sinceModification)};
+    return ::utimensat(AT_FDCWD, QFile::encodeName(path).constData(), times, 0) == 0;
+}
+
 class InstallTest : public ::testing::Test
 {
 protected:
-    QString staged(const QString &path) const { return m_dir.path() + "/dest" + path; }
+    QString stage() const { return m_dir.path() + "/dest"; }
+    QString staged(const QString &path) const { return stage() + path; }
     QString prefix() const { return m_dir.path() + "/prefix"; }
+    QString scratch(const QString &name) const { return m_dir.filePath(name); }
 
     // Installs one component; returns the installer's output, or fails the test.
     QByteArray install(const QString &component)
     {
-        QProcess installer;
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        environment.insert(QStringLiteral("DESTDIR"), m_dir.path() + "/dest");
-        installer.setProcessEnvironment(environment);
-        installer.setProcessChannelMode(QProcess::MergedChannels);
-        installer.start(QStringLiteral(VQM_CMAKE_COMMAND),
-                        {QStringLiteral("--install"), QStringLiteral(VQM_BINARY_DIR),
-                         QStringLiteral("--prefix"), prefix(), QStringLiteral("--component"),
-                         component});
-        const bool ended = installer.waitForFinished(120000);
-        const QByteArray output = installer.readAll();
-        EXPECT_TRUE(ended && installer.exitCode() == 0) << output.constData();
-        return output;
+        environment.insert(QStringLiteral("DESTDIR"), stage());
+        const ToolRun installer = runTool(
+            QStringLiteral(VQM_CMAKE_COMMAND),
+            {QStringLiteral("--install"), QStringLiteral(VQM_BINARY_DIR),
+             QStringLiteral("--prefix"), prefix(), QStringLiteral("--component"), component},
+            environment);
+        EXPECT_TRUE(installer.succeeded) << installer.output.constData();
+        return installer.output;
+    }
+
+    QString unitText() const
+    {
+        return QString::fromUtf8(TestSupport::readFile(
+            staged(QStringLiteral(VQM_SYSTEMD_USER_DIR "/") + QLatin1String(kMonitorUnit))));
     }
 
 private:
@@ -86,25 +150,156 @@ TEST_F(InstallTest, backendComponentInstallsProgramPpdIniAndSpoolTree)
     EXPECT_TRUE(again.contains("Keeping")) << again.constData();
 }
 
-TEST_F(InstallTest, sessionComponentInstallsTheMonitorUnitForThePrefix)
+TEST_F(InstallTest, sessionComponentInstallsItsFilesAndTheMonitorUnitForThePrefix)
 {
     install(QStringLiteral("session"));
 
-    const QString unit = staged(QStringLiteral("/usr/lib/systemd/user/vqmmonitor.service"));
-    EXPECT_EQ(modeOf(unit), 0644u);
-    const QString text = QString::fromUtf8(TestSupport::readFile(unit));
+    // Fixed places that systemd and the desktops read; desktop entries go under the prefix,
+    // where GIO looks for URL handlers.
+    QStringList files = {QStringLiteral(VQM_SYSTEMD_USER_DIR "/") + QLatin1String(kMonitorUnit),
+                         QStringLiteral(VQM_XDG_AUTOSTART_DIR) + kAutostartEntry,
+                         QStringLiteral(VQM_TMPFILES_DIR) + kCopyFolderRule};
+    const QDir entries(QStringLiteral(VQM_SOURCE_DIR "/packaging/desktop"));
+    for (const QString &entry : entries.entryList({QStringLiteral("*.desktop")}, QDir::Files))
+        files.append(prefix() + QStringLiteral("/share/applications/") + entry);
+    for (const QString &file : files)
+        EXPECT_EQ(modeOf(staged(file)), 0644u) << file.toStdString();
+
+    const QString text = unitText();
     EXPECT_TRUE(text.contains(QStringLiteral("\nExecStart=%1/bin/vqmmonitor\n").arg(prefix())))
         << text.toStdString();
     EXPECT_TRUE(text.contains(QStringLiteral("\nRestart=on-failure\n"))) << text.toStdString();
     EXPECT_TRUE(text.contains(QStringLiteral("\nRestartSec=5\n"))) << text.toStdString();
     EXPECT_FALSE(text.contains(QLatin1Char('@'))) << text.toStdString();
+}
 
-    // Desktop entries go under the prefix, where GIO looks for URL handlers.
-    const QDir entries(QStringLiteral(VQM_SOURCE_DIR "/packaging/desktop"));
-    for (const QString &entry : entries.entryList({QStringLiteral("*.desktop")}, QDir::Files)) {
-        EXPECT_EQ(modeOf(staged(prefix() + QStringLiteral("/share/applications/") + entry)), 0644u)
-            << entry.toStdString();
+TEST_F(InstallTest, sessionComponentEnablesTheMonitorUnitForEveryUser)
+{
+    const QString systemctl = tool("systemctl");
+    if (systemctl.isEmpty())
+        GTEST_SKIP() << "systemctl is not installed (Debian package systemd)";
+    install(QStringLiteral("session"));
+
+    // The link `systemctl --global enable` makes from the unit's [Install] section, leading to
+    // where the unit lies once the stage is in place.
+    const QString wantedBy = valueOf(unitText(), QStringLiteral("WantedBy"));
+    ASSERT_FALSE(wantedBy.isEmpty()) << unitText().toStdString();
+    const QFileInfo link(staged(QStringLiteral(VQM_SYSTEMD_USER_CONFIG_DIR "/%1.wants/%2")
+                                    .arg(wantedBy, QLatin1String(kMonitorUnit))));
+    ASSERT_TRUE(link.isSymLink()) << link.filePath().toStdString();
+    EXPECT_EQ(link.symLinkTarget(),
+              QStringLiteral(VQM_SYSTEMD_USER_DIR "/") + QLatin1String(kMonitorUnit));
+
+    const ToolRun enabled =
+        runTool(systemctl, {QStringLiteral("--global"), QStringLiteral("--root=") + stage(),
+                            QStringLiteral("is-enabled"), QLatin1String(kMonitorUnit)});
+    EXPECT_TRUE(enabled.succeeded) << enabled.output.constData();
+    EXPECT_EQ(enabled.output.trimmed(), "enabled");
+}
+
+TEST_F(InstallTest, sessionComponentAutostartsTheMonitorWhereNoUnitStartsIt)
+{
+    const QString validator = tool("desktop-file-validate");
+    if (validator.isEmpty())
+        GTEST_SKIP()
+            << "desktop-file-validate is not installed (Debian package desktop-file-utils)";
+    install(QStringLiteral("session"));
+
+    const QString entry = staged(QStringLiteral(VQM_XDG_AUTOSTART_DIR) + kAutostartEntry);
+    const ToolRun validation = runTool(validator, {entry});
+    // Not even a hint or a warning.
+    EXPECT_TRUE(validation.succeeded && validation.output.isEmpty())
+        << validation.output.constData();
+
+    const QString text = QString::fromUtf8(TestSupport::readFile(entry));
+    EXPECT_EQ(valueOf(text, QStringLiteral("Exec")),
+              valueOf(unitText(), QStringLiteral("ExecStart")));
+    // Started at login but never offered in a menu; Hidden would mean not started at all.
+    EXPECT_EQ(valueOf(text, QStringLiteral("NoDisplay")), QStringLiteral("true"));
+    EXPECT_NE(valueOf(text, QStringLiteral("Hidden")), QStringLiteral("true"));
+    // GNOME's session manager, run by systemd, leaves it to the unit.
+    EXPECT_EQ(valueOf(text, QStringLiteral("X-GNOME-HiddenUnderSystemd")), QStringLiteral("true"));
+}
+
+TEST_F(InstallTest, autostartEntryIsLeftOutOfSessionsThatSystemdStarts)
+{
+    if (!QFileInfo(QLatin1String(kAutostartGenerator)).isExecutable())
+        GTEST_SKIP() << kAutostartGenerator << " is missing (Debian package systemd)";
+    install(QStringLiteral("session"));
+
+    // The generator leaves out entries whose program is missing, and the staged monitor is not
+    // at its final path: the entry points at a program that is. A plain entry beside it shows
+    // that the generator read the folder.
+    const QString program = tool("true");
+    QString text = QString::fromUtf8(
+        TestSupport::readFile(staged(QStringLiteral(VQM_XDG_AUTOSTART_DIR) + kAutostartEntry)));
+    text.replace(
+        QRegularExpression(QStringLiteral("^Exec=.*$"), QRegularExpression::MultilineOption),
+        QStringLiteral("Exec=") + program);
+    const QString plain =
+        QStringLiteral("[Desktop Entry]\nType=Application\nName=Plain\nExec=%1\n").arg(program);
+    const QString autostart = scratch(QStringLiteral("xdg/autostart"));
+    ASSERT_TRUE(QDir().mkpath(autostart));
+    ASSERT_TRUE(TestSupport::writeFile(autostart + kAutostartEntry, text.toUtf8()));
+    ASSERT_TRUE(TestSupport::writeFile(autostart + "/plain.desktop", plain.toUtf8()));
+
+    QProcessEnvironment environment;
+    environment.insert(QStringLiteral("XDG_CONFIG_DIRS"), scratch(QStringLiteral("xdg")));
+    environment.insert(QStringLiteral("XDG_CONFIG_HOME"), scratch(QStringLiteral("home")));
+    const QString units = scratch(QStringLiteral("units"));
+    ASSERT_TRUE(QDir().mkpath(units));
+    const ToolRun generator =
+        runTool(QLatin1String(kAutostartGenerator), {units, units, units}, environment);
+    ASSERT_TRUE(generator.succeeded) << generator.output.constData();
+
+    EXPECT_TRUE(QFileInfo::exists(units + "/app-plain@autostart.service"));
+    EXPECT_FALSE(QFileInfo::exists(units + "/app-vqmmonitor@autostart.service"));
+}
+
+// The daily clean-up (`systemd-tmpfiles --clean`) with the installed rule, in a root of its own.
+TEST_F(InstallTest, copyFolderRuleAgesOutCopiesNobodyReadOrWroteFor3Days)
+{
+    const QString tmpfiles = tool("systemd-tmpfiles");
+    if (tmpfiles.isEmpty())
+        GTEST_SKIP() << "systemd-tmpfiles is not installed (Debian package systemd)";
+    install(QStringLiteral("session"));
+    const QString rule = staged(QStringLiteral(VQM_TMPFILES_DIR) + kCopyFolderRule);
+
+    // At boot the rule makes the copy folder, open to every user as the programs make it.
+    const QString root = scratch(QStringLiteral("root"));
+    const QString rootOption = QStringLiteral("--root=") + root;
+    const ToolRun boot = runTool(tmpfiles, {QStringLiteral("--create"), rootOption, rule});
+    ASSERT_TRUE(boot.succeeded) << boot.output.constData();
+    const QString copyFolder = root + QLatin1String(MonitorDefaults::kCopyFolder);
+    ASSERT_EQ(modeOf(copyFolder), 0777u);
+
+    constexpr std::chrono::seconds kDay = 24h;
+    const struct
+    {
+        const char *name;
+        std::chrono::seconds sinceAccess;
+        std::chrono::seconds sinceModification;
+        bool kept;
+    } cases[] = {
+        {"unused for 4 days", 4 * kDay, 4 * kDay, false},
+        {"just made", 0s, 0s, true},
+        {"written 4 days ago, read yesterday", kDay, 4 * kDay, true},
+        {"read 4 days ago, written yesterday", 4 * kDay, kDay, true},
+    };
+    const auto pathOf = [&](const char *name) {
+        return copyFolder + u'/' + QLatin1String(name) + ".pdf";
+    };
+    for (const auto &copy : cases) {
+        const QString path = pathOf(copy.name);
+        ASSERT_TRUE(TestSupport::writeFile(path, "%PDF-1.4\n%%EOF\n")) << copy.name;
+        ASSERT_TRUE(age(path, copy.sinceAccess, copy.sinceModification)) << copy.name;
     }
+    const ToolRun clean = runTool(tmpfiles, {QStringLiteral("--clean"), rootOption, rule});
+    ASSERT_TRUE(clean.succeeded) << clean.output.constData();
+
+    for (const auto &copy : cases)
+        EXPECT_EQ(QFileInfo::exists(pathOf(copy.name)), copy.kept) << copy.name;
+    EXPECT_TRUE(QFileInfo(copyFolder).isDir()) << "the folder itself stays";
 }
 
 } // namespace
