@@ -1,14 +1,11 @@
 #include "Record.h"
 
+#include "foundation/TextHelpers/JsonHelpers.h"
+
 #include <QJsonArray>
 #include <QJsonValue>
 
-#include <cmath>
-
 namespace Record {
-
-// Enough digits to give a double back exactly.
-static constexpr int kSignificantDigits = 17;
 
 QList<QMetaProperty> allProperties(const QMetaObject &meta)
 {
@@ -37,46 +34,24 @@ bool write(const QMetaProperty &property, void *gadget, const QVariant &value)
     return property.writeOnGadget(gadget, value);
 }
 
-static bool isIntegerType(int id)
+// A decimal text as a number: an integer exactly, anything else as a double; invalid when it
+// is no number.
+static QVariant numberFromText(const QString &text)
 {
-    switch (id) {
-    case QMetaType::Int:
-    case QMetaType::UInt:
-    case QMetaType::Long:
-    case QMetaType::ULong:
-    case QMetaType::LongLong:
-    case QMetaType::ULongLong:
-    case QMetaType::Short:
-    case QMetaType::UShort:
-    case QMetaType::Char:
-    case QMetaType::SChar:
-    case QMetaType::UChar:
-        return true;
-    default:
-        return false;
-    }
-}
-
-static QString decimalText(double number)
-{
-    // Integral values print without a fraction or exponent, as the service and the records
-    // expect, also beyond the range of a 64-bit integer (a cast there would be undefined).
-    if (std::isfinite(number) && std::trunc(number) == number)
-        return QString::number(number == 0 ? 0.0 : number, 'f', 0); // -0 reads as "0"
-    return QString::number(number, 'g', kSignificantDigits);
+    bool ok = false;
+    const qint64 whole = text.toLongLong(&ok);
+    if (ok)
+        return whole;
+    const double number = text.toDouble(&ok);
+    return ok ? QVariant(number) : QVariant();
 }
 
 QVariant valueForType(const QJsonValue &value, QMetaType type)
 {
     const int id = type.id();
     if (id == QMetaType::QString) {
-        if (value.isString())
-            return value.toString();
-        if (value.isDouble())
-            return decimalText(value.toDouble());
-        if (value.isBool())
-            return value.toBool() ? QStringLiteral("1") : QStringLiteral("0");
-        return {};
+        const QString text = JsonHelpers::scalarText(value);
+        return text.isNull() ? QVariant() : QVariant(text);
     }
     if (id == QMetaType::Bool) {
         if (value.isBool())
@@ -89,24 +64,17 @@ QVariant valueForType(const QJsonValue &value, QMetaType type)
         }
         return {};
     }
-    if (isIntegerType(id) || id == QMetaType::Double || id == QMetaType::Float) {
-        double number = 0;
-        if (value.isDouble()) {
-            number = value.toDouble();
-        } else if (value.isBool()) {
+    if (JsonHelpers::isNumberType(type)) {
+        QVariant number;
+        if (value.isDouble())
+            number = value.toVariant(); // a whole number within 64 bits stays an exact integer
+        else if (value.isBool())
             number = value.toBool() ? 1 : 0;
-        } else if (value.isString()) {
-            bool ok = false;
-            number = value.toString().trimmed().toDouble(&ok);
-            if (!ok)
-                return {};
-        } else {
+        else if (value.isString())
+            number = numberFromText(value.toString().trimmed());
+        if (!number.isValid() || !number.convert(type))
             return {};
-        }
-        QVariant converted(number);
-        if (!converted.convert(type))
-            return {};
-        return converted;
+        return number;
     }
     if (id == QMetaType::QJsonObject)
         return value.isObject() ? QVariant(value.toObject()) : QVariant();

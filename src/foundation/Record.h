@@ -6,9 +6,10 @@
 // class itself declares (from propertyOffset() on).
 //
 // JSON rules: a null QString member is left out, an empty one is written as ""; numbers and
-// booleans are written as such. On reading, unknown members are ignored, a JSON number read into
-// a text property becomes its decimal text, a decimal text read into a number property becomes
-// the number, and a member of any other unsuitable type leaves the property untouched.
+// booleans are written as such. On reading, unknown members are ignored, a JSON number or boolean
+// read into a text property becomes its text (JsonHelpers::scalarText), a decimal text read into a
+// number property becomes the number (an integer exactly, all 64 bits), and a member of any other
+// unsuitable type leaves the property untouched.
 
 #include <QJsonObject>
 #include <QList>

@@ -3,6 +3,8 @@
 #include <QJsonDocument>
 #include <gtest/gtest.h>
 
+#include <limits>
+
 namespace {
 
 struct SampleBase
@@ -73,20 +75,54 @@ TEST(Record, NumbersReadAsTextKeepTheirDecimalDigits)
         {"7", "7"},
         {"-0", "0"},
         {"-12", "-12"},
-        {"2.5", "2.5"},
+        {"100000", "100000"},
+        {"1e6", "1000000"},
+        {"1200.0", "1200"},
         {"9007199254740992", "9007199254740992"},
+        {"9007199254740993", "9007199254740993"},
+        {"9223372036854775807", "9223372036854775807"},
+        {"-9223372036854775808", "-9223372036854775808"},
         // Beyond a 64-bit integer: whole numbers still read without fraction or exponent.
         {"9223372036854775808", "9223372036854775808"},
         {"-9223372036854775809", "-9223372036854775808"},
         {"18446744073709551616", "18446744073709551616"},
         {"1e20", "100000000000000000000"},
         {"-1e30", "-1000000000000000019884624838656"},
-        {"1.5e-7", "1.4999999999999999e-07"},
+        // Fractions: the shortest text that reads back the same number.
+        {"2.5", "2.5"},
+        {"0.1", "0.1"},
+        {"-1.5", "-1.5"},
+        {"0.30000000000000004", "0.30000000000000004"},
+        {"123456.789", "123456.789"},
+        {"1.5e-7", "1.5e-07"},
+        {"1e-300", "1e-300"},
     };
     for (const Case &c : cases) {
         const QByteArray document = QByteArray(R"({"text": )") + c.json + "}";
         const Sample sample = Record::fromJson<Sample>(QJsonDocument::fromJson(document).object());
         EXPECT_EQ(sample.text, QLatin1String(c.text)) << c.json;
+    }
+}
+
+TEST(Record, IntegersReadIntoANumberPropertyKeepAllTheirDigits)
+{
+    struct Case
+    {
+        const char *json;
+        qint64 count;
+    };
+    const Case cases[] = {
+        {"9007199254740993", 9007199254740993},
+        {R"("9007199254740993")", 9007199254740993},
+        {R"(" -9223372036854775808 ")", std::numeric_limits<qint64>::min()},
+        {"9223372036854775807", std::numeric_limits<qint64>::max()},
+        {"1e6", 1000000},
+        {R"("1e3")", 1000},
+    };
+    for (const Case &c : cases) {
+        const QByteArray document = QByteArray(R"({"count": )") + c.json + "}";
+        const Sample sample = Record::fromJson<Sample>(QJsonDocument::fromJson(document).object());
+        EXPECT_EQ(sample.count, c.count) << c.json;
     }
 }
 

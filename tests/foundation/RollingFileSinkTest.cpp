@@ -150,6 +150,65 @@ TEST_F(RollingFileSinkTest, PolicyThatCountsEveryFileDeletesTheOldestForeignOneT
     EXPECT_EQ(content("Monitor_2024.03.05 6.log"), "entry 7\n");
 }
 
+// Nine log files and an older foreign file from earlier runs; the first entry of a new run
+// continues the newest log file, and already then at most seven files count.
+struct RestartCase
+{
+    const char *name;
+    std::shared_ptr<const LogFileNamingPolicy> (*naming)();
+    const char *logName; // with %1 for 1 to 9, so that name order is creation order
+    bool foreignFileCounts;
+};
+
+void PrintTo(const RestartCase &c, std::ostream *out)
+{
+    *out << c.name;
+}
+
+class RestartWithTooManyFiles : public RollingFileSinkTest,
+                                public testing::WithParamInterface<RestartCase>
+{};
+
+TEST_P(RestartWithTooManyFiles, LeavesTheSevenNewest)
+{
+    const RestartCase &c = GetParam();
+    // Real time: the continued file's age comes from the file system. Files made within one tick
+    // of its clock are ordered by name, and name order here is the order of creation.
+    m_now = QDateTime::currentDateTime();
+    const QString foreign = QStringLiteral("Archive.txt");
+    ASSERT_TRUE(TestSupport::writeFile(m_dir.filePath(foreign), "kept notes"));
+    QStringList logs;
+    for (int day = 1; day <= 9; ++day) {
+        logs << QString::fromLatin1(c.logName).arg(day);
+        ASSERT_TRUE(TestSupport::writeFile(m_dir.filePath(logs.last()), "old\n"));
+    }
+
+    open(c.naming(), RollingFileLimits{});
+    log("after restart");
+
+    QStringList expected = logs.mid(2);
+    if (!c.foreignFileCounts)
+        expected.prepend(foreign);
+    EXPECT_EQ(files(), expected);
+    EXPECT_EQ(content(logs.last()), "old\nafter restart\n");
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Policies, RestartWithTooManyFiles,
+    testing::Values(RestartCase{"client",
+                                [] {
+                                    return std::shared_ptr<const LogFileNamingPolicy>(
+                                        std::make_shared<DefaultLogFileNamingPolicy>("Tarvello"));
+                                },
+                                "Tarvello 2024-03-0%1--08-00-00-000.log", false},
+                    RestartCase{"everyFileCounts",
+                                [] {
+                                    return std::shared_ptr<const LogFileNamingPolicy>(
+                                        std::make_shared<DayNamingPolicy>());
+                                },
+                                "Monitor_2024.03.0%1.log", true}),
+    [](const auto &info) { return info.param.name; });
+
 TEST_F(RollingFileSinkTest, QuotaCapsTheTotalSize)
 {
     ASSERT_TRUE(TestSupport::writeFile(m_dir.filePath("app 000.log"), QByteArray(300, 'o')));

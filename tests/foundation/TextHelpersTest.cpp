@@ -5,12 +5,15 @@
 #include "foundation/TextHelpers/Utf8.h"
 
 #include <QDateTime>
+#include <QJsonArray>
+#include <QJsonObject>
 #include <QMessageLogContext>
 #include <QStringList>
 
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <limits>
 
 namespace {
 
@@ -144,6 +147,48 @@ TEST(JsonHelpers, ParsingGivesObjectsAndArraysOnly)
     for (const char *text : {"{", "", "3", "\"text\"", "[1,]"})
         EXPECT_FALSE(JsonHelpers::objectFromJSONString(QLatin1String(text)).isValid()) << text;
     EXPECT_FALSE(JsonHelpers::objectFromJSONString(QString()).isValid());
+}
+
+TEST(JsonHelpers, ScalarTextGivesTextsNumbersAndBooleansAsFieldsCarryThem)
+{
+    struct Case
+    {
+        const char *name;
+        QJsonValue value;
+        const char *text;
+    };
+    const Case cases[] = {
+        {"text", QJsonValue(QStringLiteral("a b")), "a b"},
+        {"true", QJsonValue(true), "1"},
+        {"false", QJsonValue(false), "0"},
+        {"integer", QJsonValue(qint64(1200)), "1200"},
+        {"integer beyond a double", QJsonValue(qint64(9007199254740993)), "9007199254740993"},
+        {"smallest integer", QJsonValue(std::numeric_limits<qint64>::min()),
+         "-9223372036854775808"},
+        {"whole double", QJsonValue(1e6), "1000000"},
+        {"negative zero", QJsonValue(-0.0), "0"},
+        {"fraction", QJsonValue(0.1), "0.1"},
+        {"small fraction", QJsonValue(2.5e-8), "2.5e-08"},
+    };
+    for (const Case &c : cases)
+        EXPECT_EQ(JsonHelpers::scalarText(c.value).toStdString(), c.text) << c.name;
+
+    const QString empty = JsonHelpers::scalarText(QJsonValue(QStringLiteral("")));
+    EXPECT_TRUE(empty.isEmpty());
+    EXPECT_FALSE(empty.isNull());
+    for (const QJsonValue &other : {QJsonValue(QJsonValue::Null), QJsonValue(QJsonValue::Undefined),
+                                    QJsonValue(QJsonObject{{"a", 1}}), QJsonValue(QJsonArray{1})})
+        EXPECT_TRUE(JsonHelpers::scalarText(other).isNull()) << other.type();
+}
+
+TEST(JsonHelpers, HugeWholeNumbersReadBackWithoutExponent)
+{
+    for (const double number : {1e300, -1.7976931348623157e308, 18446744073709551616.0}) {
+        const QString text = JsonHelpers::scalarText(QJsonValue(number));
+        EXPECT_FALSE(text.contains(u'e')) << text.toStdString();
+        EXPECT_FALSE(text.contains(u'.')) << text.toStdString();
+        EXPECT_EQ(text.toDouble(), number) << text.toStdString();
+    }
 }
 
 QStringList capturedLines;

@@ -2,12 +2,12 @@
 
 #include "client/platform/Localizable.h"
 #include "foundation/ResumeOnThreadOf.h"
+#include "foundation/TextHelpers/JsonHelpers.h"
 #include "foundation/logging/Log.h"
 
 #include <QCoreApplication>
 #include <QJsonArray>
 #include <QJsonDocument>
-#include <QLocale>
 #include <QNetworkReply>
 #include <QNetworkRequest>
 #include <QPointer>
@@ -160,20 +160,11 @@ Error transportError(int code, const QString &description)
 
 QString formValue(const QJsonValue &value)
 {
-    switch (value.type()) {
-    case QJsonValue::String:
-        return value.toString();
-    case QJsonValue::Bool:
-        return value.toBool() ? QStringLiteral("1") : QStringLiteral("0");
-    case QJsonValue::Double:
-        return QString::number(value.toDouble(), 'g', QLocale::FloatingPointShortest);
-    case QJsonValue::Object:
+    if (value.isObject())
         return QString::fromUtf8(QJsonDocument(value.toObject()).toJson(QJsonDocument::Compact));
-    case QJsonValue::Array:
+    if (value.isArray())
         return QString::fromUtf8(QJsonDocument(value.toArray()).toJson(QJsonDocument::Compact));
-    default:
-        return {};
-    }
+    return JsonHelpers::scalarText(value);
 }
 
 QByteArray formEncoded(const QJsonObject &parameters)

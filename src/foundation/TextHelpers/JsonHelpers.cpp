@@ -4,6 +4,7 @@
 #include <QJsonDocument>
 #include <QJsonParseError>
 #include <QJsonValue>
+#include <QLocale>
 
 #include <cmath>
 
@@ -18,24 +19,18 @@ QVariant parse(const QByteArray &data, QJsonParseError *error)
     return document.toVariant();
 }
 
-bool isNumber(const QVariant &value)
+QString numberText(const QJsonValue &number)
 {
-    switch (value.typeId()) {
-    case QMetaType::Bool:
-    case QMetaType::Int:
-    case QMetaType::UInt:
-    case QMetaType::Long:
-    case QMetaType::ULong:
-    case QMetaType::LongLong:
-    case QMetaType::ULongLong:
-    case QMetaType::Short:
-    case QMetaType::UShort:
-    case QMetaType::Float:
-    case QMetaType::Double:
-        return true;
-    default:
-        return false;
-    }
+    // A whole number within 64 bits is held as an integer: its digits, never through a double.
+    const QVariant held = number.toVariant();
+    if (held.typeId() == QMetaType::LongLong)
+        return QString::number(held.toLongLong());
+    // Beyond 64 bits a whole number still has no fraction or exponent (and a cast to an
+    // integer there would be undefined); -0 reads as "0".
+    const double value = number.toDouble();
+    if (std::isfinite(value) && std::trunc(value) == value)
+        return QString::number(value == 0 ? 0.0 : value, 'f', 0);
+    return QString::number(value, 'g', QLocale::FloatingPointShortest);
 }
 
 } // namespace
@@ -81,7 +76,7 @@ bool JsonHelpers::isValidJsonValue(const QVariant &value)
 {
     if (value.isNull() || value.typeId() == QMetaType::QString)
         return true;
-    if (isNumber(value))
+    if (isNumberType(value.metaType()))
         return std::isfinite(value.toDouble());
     if (value.typeId() == QMetaType::QVariantList) {
         const QVariantList list = value.toList();
@@ -92,4 +87,41 @@ bool JsonHelpers::isValidJsonValue(const QVariant &value)
         return std::all_of(map.begin(), map.end(), isValidJsonValue);
     }
     return false;
+}
+
+QString JsonHelpers::scalarText(const QJsonValue &value)
+{
+    switch (value.type()) {
+    case QJsonValue::String:
+        return value.toString();
+    case QJsonValue::Bool:
+        return value.toBool() ? QStringLiteral("1") : QStringLiteral("0");
+    case QJsonValue::Double:
+        return numberText(value);
+    default:
+        return {};
+    }
+}
+
+bool JsonHelpers::isNumberType(QMetaType type)
+{
+    switch (type.id()) {
+    case QMetaType::Bool:
+    case QMetaType::Int:
+    case QMetaType::UInt:
+    case QMetaType::Long:
+    case QMetaType::ULong:
+    case QMetaType::LongLong:
+    case QMetaType::ULongLong:
+    case QMetaType::Short:
+    case QMetaType::UShort:
+    case QMetaType::Char:
+    case QMetaType::SChar:
+    case QMetaType::UChar:
+    case QMetaType::Float:
+    case QMetaType::Double:
+        return true;
+    default:
+        return false;
+    }
 }

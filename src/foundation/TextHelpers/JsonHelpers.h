@@ -3,6 +3,8 @@
 // JSON conversions of dictionaries and texts. Stateless; callable from any thread.
 
 #include <QByteArray>
+#include <QJsonValue>
+#include <QMetaType>
 #include <QString>
 #include <QVariant>
 #include <QVariantMap>
@@ -29,4 +31,14 @@ public:
 
     // Whether the value is a text, number, boolean, null, or a list or dictionary of such values.
     static bool isValidJsonValue(const QVariant &value);
+
+    // A JSON text, number or boolean as a form field or a text property carries it: a whole
+    // number as its exact decimal digits (all 64 bits of an integer, and without fraction or
+    // exponent beyond), a fraction in the shortest form that reads back the same number, a
+    // boolean as "1" or "0". Null for JSON null, objects and arrays.
+    static QString scalarText(const QJsonValue &value);
+
+    // Whether values of the type are numbers: integers of any width (characters included),
+    // floating point or booleans.
+    static bool isNumberType(QMetaType type);
 };

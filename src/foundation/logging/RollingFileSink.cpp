@@ -120,12 +120,19 @@ bool RollingFileSink::ensureFile(qint64 nextEntrySize)
         if (!tooOld && !tooBig)
             return true;
         closeFile();
-    } else if (!m_started) {
-        m_started = true;
-        if (continueNewestFile())
-            return true;
     }
-    return openNewFile();
+    if (!takeFile())
+        return false;
+    // Whether the file is continued or new, at most the limit remain from the first entry on.
+    deleteOldFiles();
+    return true;
+}
+
+bool RollingFileSink::takeFile()
+{
+    const bool first = !m_started;
+    m_started = true;
+    return (first && continueNewestFile()) || openNewFile();
 }
 
 bool RollingFileSink::continueNewestFile()
@@ -161,7 +168,6 @@ bool RollingFileSink::openNewFile()
     if (!name)
         return false;
     m_creationOrder.insert(*name, ++m_filesMade);
-    deleteOldFiles();
     return true;
 }
 

@@ -7,9 +7,10 @@
 // suffix before its extension: "Monitor_2024.03.05 1.log", then " 2", ... A new file is always
 // created afresh (O_CREAT|O_EXCL|O_NOFOLLOW in the folder opened without following a link), so
 // that no link put into a shared log folder makes the sink write elsewhere.
-// After a new file is opened, the oldest log files (as the policy counts them, oldest by creation
-// time) are deleted until at most maximumNumberOfLogFiles remain and, with a quota, their total
-// size is within the quota; the current file is never deleted.
+// Whenever a file is taken, continued at the first entry or newly opened, the oldest log files (as
+// the policy counts them, oldest by creation time) are deleted until at most
+// maximumNumberOfLogFiles remain and, with a quota, their total size is within the quota; the
+// current file is never deleted.
 //
 // At the first entry the newest log file in the folder is continued when it is young and small
 // enough and still a regular file (never through a link). The folder is created when missing; when
@@ -65,6 +66,8 @@ protected:
 
 private:
     bool ensureFile(qint64 nextEntrySize);
+    // Continues the newest file at the first entry, else opens a new one.
+    bool takeFile();
     bool continueNewestFile();
     bool openNewFile();
     bool openFolder();

@@ -11,6 +11,7 @@
 #include "client/service/HTTPService.h"
 #include "client/settings/SettingsStore.h"
 #include "foundation/BaseTools.h"
+#include "foundation/Record.h"
 #include "foundation/TextHelpers/Md5.h"
 
 #include "RestRoutes.h"
@@ -22,6 +23,8 @@
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
+
+#include <limits>
 
 using namespace std::chrono_literals;
 
@@ -197,6 +200,67 @@ TEST_F(RestCallsTest, AddSubmitJobSendsTheRecordAsFormFieldsAndYieldsTheEquid)
     EXPECT_EQ(form["total_page"].toString(), "4");
     EXPECT_EQ(form["color"].toString(), "0");
 }
+
+// Every integer property travels as its exact decimal digits, whatever its size.
+struct IntegerFieldCase
+{
+    const char *name;
+    qint64 value;
+    const char *digits;
+};
+
+void PrintTo(const IntegerFieldCase &c, std::ostream *out)
+{
+    *out << c.name;
+}
+
+class AddSubmitJobIntegerFields : public ::testing::TestWithParam<IntegerFieldCase>
+{};
+
+TEST_P(AddSubmitJobIntegerFields, CarryTheExactDecimalDigits)
+{
+    const IntegerFieldCase &c = GetParam();
+    ScriptedHttpServer server;
+    ASSERT_TRUE(server.start());
+    server.setReply({200, "application/json", R"({"errcode": 0, "data": {"equid": "1"}})", true});
+    HTTPManager transport(5s);
+    transport.setHost(server.url(QStringLiteral("/api")));
+    HTTPService service(transport);
+
+    CSAddSubmitJobRequestModel job;
+    job.doc_name = QStringLiteral("report.pdf");
+    QStringList integerFields;
+    for (const QMetaProperty &property :
+         Record::ownProperties(CSAddSubmitJobRequestModel::staticMetaObject)) {
+        if (property.metaType() != QMetaType::fromType<qint64>())
+            continue;
+        ASSERT_TRUE(Record::write(property, &job, QVariant::fromValue(c.value)));
+        integerFields << QString::fromLatin1(property.name());
+    }
+    ASSERT_EQ(job.ftp_config_id, c.value);
+    ASSERT_TRUE(finish(service.addSubmitJob(job)).ok());
+
+    ASSERT_EQ(server.requests().size(), 1);
+    const ScriptedHttpServer::Request &request = server.requests().first();
+    EXPECT_EQ(request.target, "/api/api/v1.Printing/add");
+    const auto form = ScriptedHttpServer::Request::formFields(request.body);
+    EXPECT_EQ(form.value("doc_name"), "report.pdf");
+    for (const QString &field : std::as_const(integerFields))
+        EXPECT_EQ(form.value(field).toStdString(), c.digits) << field.toStdString();
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Values, AddSubmitJobIntegerFields,
+    ::testing::Values(
+        IntegerFieldCase{"zero", 0, "0"}, IntegerFieldCase{"ten", 10, "10"},
+        IntegerFieldCase{"twelveHundred", 1200, "1200"},
+        IntegerFieldCase{"hundredThousand", 100000, "100000"},
+        IntegerFieldCase{"million", 1000000, "1000000"},
+        IntegerFieldCase{"beyondDoublePrecision", 9007199254740993, "9007199254740993"},
+        IntegerFieldCase{"largest", std::numeric_limits<qint64>::max(), "9223372036854775807"},
+        IntegerFieldCase{"negative", -250000, "-250000"},
+        IntegerFieldCase{"smallest", std::numeric_limits<qint64>::min(), "-9223372036854775808"}),
+    [](const auto &info) { return info.param.name; });
 
 // Replies that pass the errcode test but carry no "data" give nil.
 TEST(RestCallsWithoutData, YieldNothing)
