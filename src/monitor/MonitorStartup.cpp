@@ -3,12 +3,15 @@
 #include "MonitorLogFileManager.h"
 #include "PRTools.h"
 #include "foundation/DatePattern.h"
+#include "foundation/Dispatch.h"
 #include "foundation/logging/LogSetup.h"
 
+#include <QCoreApplication>
 #include <QDebug>
 #include <QDir>
 #include <QFile>
 #include <QThread>
+#include <QThreadPool>
 
 #include <unistd.h>
 
@@ -36,6 +39,19 @@ void MonitorStartup::run()
     MonitorFileManager *watcher = fileManager.get();
     m_fileManager = std::move(fileManager);
     QMetaObject::invokeMethod(watcher, &MonitorFileManager::monitorFile, Qt::QueuedConnection);
+}
+
+int MonitorStartup::runProcess(Options options, MonitorFileManager::JobHandoff handoff)
+{
+    MonitorStartup startup(
+        std::move(options), std::move(handoff), [](int status) { QCoreApplication::exit(status); },
+        QCoreApplication::instance()->thread());
+    dispatchGlobal([&startup] { startup.run(); });
+    // Runs for good; it returns only when the spool folder cannot be watched.
+    const int status = QCoreApplication::exec();
+    QThreadPool::globalInstance()->waitForDone();
+    LogSetup::shutdown();
+    return status;
 }
 
 void MonitorStartup::waitForLock()

@@ -49,6 +49,11 @@ public:
 
     void run();
 
+    // The life of a monitor process, on the main thread of its application: start-up on the
+    // global pool, the watcher on the main thread, until the watch is lost. Returns the process's
+    // exit status once the hand-offs running then have ended and the log is written out.
+    static int runProcess(Options options, MonitorFileManager::JobHandoff handoff);
+
     // The watcher, once run() has created it.
     MonitorFileManager *fileManager() const { return m_fileManager.get(); }
 

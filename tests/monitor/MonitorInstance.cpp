@@ -5,15 +5,12 @@
 // one does, and appends "<pid> <job id>" to the record file. Like vqmmonitor it runs until it is
 // stopped (SIGTERM).
 
-#include "foundation/Dispatch.h"
 #include "foundation/SpoolLayout.h"
-#include "foundation/logging/LogSetup.h"
 #include "monitor/MonitorStartup.h"
 
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
-#include <QThreadPool>
 
 #include <unistd.h>
 
@@ -46,18 +43,8 @@ int main(int argc, char **argv)
     options.lockFile = root.filePath(QLatin1String(SpoolLayout::kMonitorLockFileName));
     options.syslogIdent = QString();
     const QDir spool(options.spoolFolder);
-    MonitorStartup startup(
-        options,
-        [spool, record](const QString &jobId) {
-            QFile::remove(spool.filePath(jobId + QStringLiteral(".pdf")));
-            appendLine(record,
-                       QByteArray::number(qint64(::getpid())) + ' ' + jobId.toUtf8() + '\n');
-        },
-        [](int status) { QCoreApplication::exit(status); }, application.thread());
-
-    dispatchGlobal([&startup] { startup.run(); });
-    const int status = application.exec();
-    QThreadPool::globalInstance()->waitForDone();
-    LogSetup::shutdown();
-    return status;
+    return MonitorStartup::runProcess(options, [spool, record](const QString &jobId) {
+        QFile::remove(spool.filePath(jobId + QStringLiteral(".pdf")));
+        appendLine(record, QByteArray::number(qint64(::getpid())) + ' ' + jobId.toUtf8() + '\n');
+    });
 }
