@@ -31,18 +31,23 @@ inline constexpr char kPdfFolderName[] = "pdf_out";     // one PDF per job, name
 inline constexpr char kDatabaseFolderName[] = "db";     // the job database
 inline constexpr char kClientLogFolderName[] = "alog";  // the client's log files
 inline constexpr char kMonitorLogFolderName[] = "mlog"; // the monitor's log files
+// The file whose lock makes one monitor the machine's only one that takes jobs; beside the
+// folders, so that taking it raises no events in the spool folder.
+inline constexpr char kMonitorLockFileName[] = "vqmmonitor.lock";
 
 namespace Detail {
 inline constexpr auto kPdfFolder = joined(kRoot, "/", kPdfFolderName);
 inline constexpr auto kDatabaseFolder = joined(kRoot, "/", kDatabaseFolderName);
 inline constexpr auto kClientLogFolder = joined(kRoot, "/", kClientLogFolderName);
 inline constexpr auto kMonitorLogFolder = joined(kRoot, "/", kMonitorLogFolderName);
+inline constexpr auto kMonitorLockFile = joined(kRoot, "/", kMonitorLockFileName);
 } // namespace Detail
 
-// The same folders as full paths.
+// The same entries as full paths.
 inline constexpr const char *kPdfFolder = Detail::kPdfFolder.data();
 inline constexpr const char *kDatabaseFolder = Detail::kDatabaseFolder.data();
 inline constexpr const char *kClientLogFolder = Detail::kClientLogFolder.data();
 inline constexpr const char *kMonitorLogFolder = Detail::kMonitorLogFolder.data();
+inline constexpr const char *kMonitorLockFile = Detail::kMonitorLockFile.data();
 
 } // namespace SpoolLayout

@@ -14,6 +14,7 @@ using namespace std::chrono_literals;
 inline constexpr auto kSpoolFolder = SpoolLayout::kPdfFolder;
 inline constexpr auto kLogFolder = SpoolLayout::kMonitorLogFolder;
 inline constexpr auto kDatabaseFolder = SpoolLayout::kDatabaseFolder;
+inline constexpr auto kLockFile = SpoolLayout::kMonitorLockFile;
 inline constexpr auto kCopyFolder = "/tmp/vqmprinter";
 
 // Spool PDFs older than this are deleted at start.
@@ -25,6 +26,10 @@ inline constexpr std::chrono::seconds kLogLookBack = 259200s;
 inline constexpr std::chrono::milliseconds kCompletenessInterval = 500ms;
 // ... or until this much time has passed since the first check.
 inline constexpr std::chrono::milliseconds kCompletenessLimit = 120s;
+
+// A monitor that cannot take the lock (another one holds it, or the lock file is unusable) tries
+// again at this interval.
+inline constexpr std::chrono::milliseconds kLockRetryInterval = 500ms;
 
 inline constexpr auto kVersion = "2.4.20";
 inline constexpr auto kSyslogIdent = "vqmmonitor";

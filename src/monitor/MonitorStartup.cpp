@@ -3,11 +3,17 @@
 #include "MonitorLogFileManager.h"
 #include "PRTools.h"
 #include "foundation/DatePattern.h"
+#include "foundation/Dispatch.h"
 #include "foundation/logging/LogSetup.h"
 
+#include <QCoreApplication>
+#include <QDebug>
 #include <QDir>
 #include <QFile>
 #include <QThread>
+#include <QThreadPool>
+
+#include <unistd.h>
 
 MonitorStartup::MonitorStartup(Options options, MonitorFileManager::JobHandoff handoff,
                                MonitorFileManager::ExitFunction exitProcess, QThread *watcherThread)
@@ -15,12 +21,14 @@ MonitorStartup::MonitorStartup(Options options, MonitorFileManager::JobHandoff h
     , m_handoff(std::move(handoff))
     , m_exitProcess(std::move(exitProcess))
     , m_watcherThread(watcherThread)
+    , m_lock(m_options.lockFile)
 {}
 
 MonitorStartup::~MonitorStartup() = default;
 
 void MonitorStartup::run()
 {
+    waitForLock();
     PRTools::removeExpiredFilesAtDirPath(m_options.spoolFolder, m_options.spoolMaxAge);
     deleteOutOfDateLog(m_options.logFolder, m_options.logLookBack);
     initDDlog(m_options.logFolder, m_options.syslogIdent);
@@ -31,6 +39,57 @@ void MonitorStartup::run()
     MonitorFileManager *watcher = fileManager.get();
     m_fileManager = std::move(fileManager);
     QMetaObject::invokeMethod(watcher, &MonitorFileManager::monitorFile, Qt::QueuedConnection);
+}
+
+int MonitorStartup::runProcess(Options options, MonitorFileManager::JobHandoff handoff)
+{
+    MonitorStartup startup(
+        std::move(options), std::move(handoff), [](int status) { QCoreApplication::exit(status); },
+        QCoreApplication::instance()->thread());
+    dispatchGlobal([&startup] { startup.run(); });
+    // Runs for good; it returns only when the spool folder cannot be watched.
+    const int status = QCoreApplication::exec();
+    QThreadPool::globalInstance()->waitForDone();
+    LogSetup::shutdown();
+    return status;
+}
+
+void MonitorStartup::waitForLock()
+{
+    QString lastReport;
+    for (;;) {
+        const MonitorLock::Attempt attempt = m_lock.tryLock();
+        if (attempt.state == MonitorLock::State::Held)
+            break;
+        // Said again only when the reason changes (another holder, another fault).
+        const QString report = waitReport(attempt);
+        if (report != lastReport)
+            qInfo().noquote() << report;
+        lastReport = report;
+        QThread::msleep(qulonglong(MonitorDefaults::kLockRetryInterval.count()));
+    }
+    if (!lastReport.isNull())
+        qInfo().noquote() << QStringLiteral("This vqmmonitor (pid %1) holds %2 now and takes the "
+                                            "jobs of %3.")
+                                 .arg(QString::number(::getpid()), m_options.lockFile,
+                                      m_options.spoolFolder);
+}
+
+QString MonitorStartup::waitReport(const MonitorLock::Attempt &attempt) const
+{
+    const QString self = QStringLiteral("this vqmmonitor (pid %1)").arg(::getpid());
+    if (attempt.state == MonitorLock::State::HeldByAnother) {
+        const QString holder =
+            attempt.holderPid > 0
+                ? QStringLiteral("Another vqmmonitor (pid %1)").arg(attempt.holderPid)
+                : QStringLiteral("Another vqmmonitor");
+        return QStringLiteral("%1 is watching %2; %3 takes no jobs and waits for it to end.")
+            .arg(holder, m_options.spoolFolder, self);
+    }
+    return QStringLiteral("The monitor lock file %1 cannot be used (%2); %3 takes no jobs and "
+                          "tries again every %4 ms.")
+        .arg(m_options.lockFile, attempt.reason, self)
+        .arg(MonitorDefaults::kLockRetryInterval.count());
 }
 
 void MonitorStartup::deleteOutOfDateLog(const QString &folder, std::chrono::seconds lookBack,

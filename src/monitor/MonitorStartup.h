@@ -1,13 +1,18 @@
 #pragma once
 
-// What vqmmonitor does once at start, in this order: deletes expired spool PDFs, deletes old log
-// files, sets up logging (standard error, system log, rolling files in the log folder) and creates
-// the spool watcher, which records the PDFs present then and starts watching on the watcher's
-// thread. run() may be called on any thread; the watcher thread must run an event loop.
+// What vqmmonitor does once at start, in this order: takes the machine's monitor lock, waiting as
+// long as another monitor holds it (or the lock file cannot be used), then deletes expired spool
+// PDFs, deletes old log files, sets up logging (standard error, system log, rolling files in the
+// log folder) and creates the spool watcher, which records the PDFs present then and starts
+// watching on the watcher's thread. Only the monitor that holds the lock touches the spool tree;
+// one that waits says why on standard error (the journal) and ends only when the process is
+// stopped. run() may be called on any thread and returns once the watcher is made; the watcher
+// thread must run an event loop. The lock is held as long as the object lives.
 
 #include "CompletenessWait.h"
 #include "MonitorDefaults.h"
 #include "MonitorFileManager.h"
+#include "MonitorLock.h"
 
 #include <QDateTime>
 #include <QString>
@@ -30,6 +35,7 @@ public:
     {
         QString spoolFolder = QLatin1String(MonitorDefaults::kSpoolFolder);
         QString logFolder = QLatin1String(MonitorDefaults::kLogFolder);
+        QString lockFile = QLatin1String(MonitorDefaults::kLockFile);
         std::chrono::seconds spoolMaxAge = MonitorDefaults::kSpoolMaxAge;
         std::chrono::seconds logLookBack = MonitorDefaults::kLogLookBack;
         CompletenessWait::Timing timing = MonitorFileManager::kDefaultTiming;
@@ -42,6 +48,11 @@ public:
     ~MonitorStartup();
 
     void run();
+
+    // The life of a monitor process, on the main thread of its application: start-up on the
+    // global pool, the watcher on the main thread, until the watch is lost. Returns the process's
+    // exit status once the hand-offs running then have ended and the log is written out.
+    static int runProcess(Options options, MonitorFileManager::JobHandoff handoff);
 
     // The watcher, once run() has created it.
     MonitorFileManager *fileManager() const { return m_fileManager.get(); }
@@ -60,9 +71,13 @@ public:
               const QString &syslogIdent = QLatin1String(MonitorDefaults::kSyslogIdent));
 
 private:
+    void waitForLock();
+    QString waitReport(const MonitorLock::Attempt &attempt) const;
+
     const Options m_options;
     const MonitorFileManager::JobHandoff m_handoff;
     const MonitorFileManager::ExitFunction m_exitProcess;
     QThread *const m_watcherThread;
+    MonitorLock m_lock;
     std::unique_ptr<MonitorFileManager> m_fileManager;
 };

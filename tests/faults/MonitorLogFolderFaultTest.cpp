@@ -39,6 +39,7 @@ TEST(MonitorLogFolderFault, StartsWithoutLogFilesSaysWhyAndHandsOffTheNextPrint)
     MonitorStartup::Options options;
     options.spoolFolder = spool;
     options.logFolder = logFolder;
+    options.lockFile = root.filePath("vqmmonitor.lock");
     options.timing = {50ms, 5000ms};
     options.syslogIdent = QString();
     {

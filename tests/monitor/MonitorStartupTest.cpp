@@ -110,6 +110,7 @@ protected:
         ASSERT_TRUE(root.isValid());
         options.spoolFolder = root.filePath("pdf_out");
         options.logFolder = root.filePath("mlog");
+        options.lockFile = root.filePath("vqmmonitor.lock");
         options.timing = {20ms, 300ms};
         options.syslogIdent = QString();
     }
