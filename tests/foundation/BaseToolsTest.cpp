@@ -224,23 +224,52 @@ TEST(BaseTools, HostInterfacesListTheLoopbackAddress)
     EXPECT_TRUE(std::any_of(interfaces->begin(), interfaces->end(), [](const auto &entry) {
         return entry.isIPv4 && entry.isLoopback && entry.address == "127.0.0.1";
     }));
-    EXPECT_FALSE(BaseTools::getIPAddress().isEmpty());
 }
 
-TEST(BaseTools, HostAddressesAreThoseOfTheMappedPrimaryInterface)
+// The link-layer address the kernel gives for the interface, upper case; null when it has none of
+// six bytes.
+QString kernelMacAddress(const QString &interfaceName)
+{
+    constexpr qsizetype kMacTextLength = 17;
+    const QByteArray text =
+        TestSupport::readFile(QStringLiteral("/sys/class/net/%1/address").arg(interfaceName))
+            .trimmed();
+    return text.size() == kMacTextLength ? QString::fromLatin1(text).toUpper() : QString();
+}
+
+TEST(BaseTools, MacAddressesAreThoseTheKernelReports)
+{
+    const QStringList names =
+        QDir(QStringLiteral("/sys/class/net")).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
+    ASSERT_FALSE(names.isEmpty());
+    for (const QString &name : names) {
+        const QString mac = kernelMacAddress(name);
+        if (!mac.isNull()) {
+            EXPECT_EQ(BaseTools::getMacAddress(name), mac) << qPrintable(name);
+        }
+    }
+}
+
+TEST(BaseTools, HostAddressesAreThoseOfTheDefaultRouteInterface)
 {
     const auto interfaces = BaseTools::interfaceAddresses();
     ASSERT_TRUE(interfaces.has_value());
-    const QString primary = BaseTools::hostRoles(*interfaces).interfaceFor("en0");
-    if (primary.isNull())
-        GTEST_SKIP() << "this host has no interface but loopback";
-    const QString mac = BaseTools::getMacAddress(primary);
-    EXPECT_EQ(BaseTools::getMacAddress(), mac);
-    const bool primaryHasIPv4 =
-        std::any_of(interfaces->begin(), interfaces->end(),
-                    [&](const auto &entry) { return entry.name == primary && entry.isIPv4; });
-    if (primaryHasIPv4) {
-        EXPECT_NE(BaseTools::getIPAddress(), "0.0.0.0");
+    const QString route = NetworkInterfaceRoles::hostDefaultRouteInterface();
+    QStringList routeAddresses;
+    bool routeIsListed = false;
+    for (const BaseTools::InterfaceAddress &entry : *interfaces) {
+        if (route.isNull() || entry.name != route || entry.isLoopback)
+            continue;
+        routeIsListed = true;
+        if (entry.isIPv4)
+            routeAddresses << entry.address;
+    }
+    if (!routeIsListed)
+        GTEST_SKIP() << "this host has no default route over an interface of its own";
+
+    EXPECT_EQ(BaseTools::getMacAddress(), kernelMacAddress(route));
+    if (!routeAddresses.isEmpty()) {
+        EXPECT_EQ(BaseTools::getIPAddress(), routeAddresses.last());
     }
 }
 

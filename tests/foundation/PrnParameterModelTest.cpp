@@ -145,15 +145,4 @@ TEST_F(PrnParameterModelTest, MethodAndVersionChangeNothing)
     EXPECT_EQ(Record::toJson(changed), Record::toJson(plain));
 }
 
-TEST(PrnParameterModel, PropertiesInDeclarationOrder)
-{
-    QStringList names;
-    for (const QMetaProperty &property : Record::allProperties(PrnParameterModel::staticMetaObject))
-        names << property.name();
-    EXPECT_EQ(names,
-              QStringList({"jobId", "pdfPath", "fileName", "projectId", "copiesCount", "direction",
-                           "doublePrint", "color", "pagerSizeCode", "pagerSize", "pageTotal",
-                           "fileSize", "pages", "isPamphlet", "allInOneCount", "attempts"}));
-}
-
 } // namespace

@@ -144,10 +144,16 @@ TEST_F(Files, SpoolPdfOfADayAndFiveMinutesIsExpired)
     EXPECT_FALSE(QFileInfo::exists(path("7.pdf")));
 }
 
-TEST_F(Files, PurgeOfAMissingFolderDoesNothing)
+TEST_F(Files, PurgeOfAFolderThatIsNoneTouchesNothingAround)
 {
-    PRTools::removeExpiredFilesAtDirPath(path("missing"));
-    SUCCEED();
+    ASSERT_TRUE(writeFile(path("old.pdf"), "%PDF"));
+    const QDateTime late = QDateTime::currentDateTime().addSecs(601);
+    // A spool folder that is missing, or whose path names an expired PDF itself.
+    for (const char *folder : {"missing", "old.pdf"}) {
+        PRTools::removeExpiredFilesAtDirPath(path(folder), std::chrono::seconds(600), late);
+        EXPECT_TRUE(QFileInfo::exists(path("old.pdf"))) << folder;
+    }
+    EXPECT_FALSE(QFileInfo::exists(path("missing")));
 }
 
 TEST_F(Files, SharedModeIsGiven)

@@ -19,6 +19,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QCursor>
 #include <QDBusConnection>
 #include <QIcon>
 #include <QJsonObject>
@@ -167,6 +168,12 @@ void AppDelegate::addStatusItem()
     m_statusItem = std::make_unique<QSystemTrayIcon>(QIcon(QLatin1String(kLogoImage)));
     m_statusItem->setToolTip(product);
     m_statusItem->setContextMenu(m_statusMenu.get());
+#ifndef Q_OS_MACOS
+    // Most Linux tray hosts open the menu only on a right click and leave a left click to the
+    // application; on macOS every click opens it already.
+    connect(m_statusItem.get(), &QSystemTrayIcon::activated, this,
+            &AppDelegate::statusItemActivated);
+#endif
     if (!QSystemTrayIcon::isSystemTrayAvailable())
         Log::client(QStringLiteral("!!this session has no system tray; the client runs without "
                                    "its status item until a tray appears"));
@@ -174,6 +181,16 @@ void AppDelegate::addStatusItem()
     m_statusItem->show();
     if (m_trayNotifications)
         m_trayNotifications->setTrayIcon(m_statusItem.get());
+}
+
+void AppDelegate::statusItemActivated(QSystemTrayIcon::ActivationReason reason)
+{
+    // A right click (Context) has opened the menu through the platform.
+    if (reason != QSystemTrayIcon::Trigger || m_statusMenu->isVisible())
+        return;
+    // Hosts that keep the icon's place to themselves leave only the pointer, which is on it.
+    const QRect icon = m_statusItem->geometry();
+    m_statusMenu->popup(icon.isEmpty() ? QCursor::pos() : icon.bottomLeft());
 }
 
 std::unique_ptr<QMenu> AppDelegate::applicationDockMenu()

@@ -2,8 +2,9 @@
 
 // The client's application delegate. It runs the launch (status item, URL handler, logging, host
 // id, configuration, push channel, job queue, password reset, login-window requests), turns
-// hand-off URLs into queued jobs, and hosts the status item with its menu, the dock menu and the
-// one login window, which it makes on first demand with its controller and keeps until the end.
+// hand-off URLs into queued jobs, and hosts the status item with its menu (opened by a left or a
+// right click), the dock menu and the one login window, which it makes on first demand with its
+// controller and keeps until the end.
 //
 // Owns the status item and its menu, the login window and the URL intake; the settings,
 // configuration, push channel, notifications, notification centre and job queue are passed in.
@@ -126,6 +127,8 @@ public:
 
 private:
     void createLoginWindow();
+    // A left click opens the status menu at the icon; the platform answers the other clicks.
+    void statusItemActivated(QSystemTrayIcon::ActivationReason reason);
 
     SettingsStore &m_settings;
     IniConfig &m_config;

@@ -8,6 +8,8 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QCursor>
+#include <QKeyEvent>
 #include <QTranslator>
 
 using namespace std::chrono_literals;
@@ -156,6 +158,48 @@ TEST_F(WindowHostTest, StatusItemOffersTheWindowAndQuit)
     EXPECT_EQ(m_quits, QList<int>{0});
 }
 
+TEST_F(WindowHostTest, LeftClickOnTheStatusItemOpensItsMenuOnce)
+{
+    delegate().addStatusItem();
+    QSystemTrayIcon *item = delegate().statusItem();
+    QMenu *menu = item->contextMenu();
+    ASSERT_NE(menu, nullptr);
+    int openings = 0;
+    QObject::connect(menu, &QMenu::aboutToShow, [&] { ++openings; });
+    // Offscreen, as on hosts that keep the icon's place to themselves, only the pointer is known.
+    ASSERT_TRUE(item->geometry().isEmpty());
+    const QPoint pointer(120, 90);
+    QCursor::setPos(pointer);
+
+    // A right click opens the menu through the platform; middle and double clicks open nothing.
+    for (const QSystemTrayIcon::ActivationReason reason :
+         {QSystemTrayIcon::Context, QSystemTrayIcon::MiddleClick, QSystemTrayIcon::DoubleClick,
+          QSystemTrayIcon::Unknown})
+        emit item->activated(reason);
+    EXPECT_EQ(openings, 0);
+    EXPECT_FALSE(menu->isVisible());
+
+    emit item->activated(QSystemTrayIcon::Trigger);
+    ASSERT_TRUE(menu->isVisible());
+    EXPECT_EQ(menu->pos(), pointer);
+    emit item->activated(QSystemTrayIcon::Trigger); // clicked again while it is open
+    emit item->activated(QSystemTrayIcon::Context);
+    EXPECT_EQ(openings, 1);
+
+    // Choosing its first item closes it and opens the login window.
+    menu->setActiveAction(menu->actions().at(0));
+    QKeyEvent enter(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
+    QApplication::sendEvent(menu, &enter);
+    EXPECT_FALSE(menu->isVisible());
+    ASSERT_NE(delegate().loginWindow(), nullptr);
+    EXPECT_TRUE(delegate().loginWindow()->isActive());
+
+    emit item->activated(QSystemTrayIcon::Trigger);
+    EXPECT_TRUE(menu->isVisible());
+    EXPECT_EQ(openings, 2);
+    menu->hide();
+}
+
 TEST_F(WindowHostTest, DockMenuIsNewEachTimeWithOneItem)
 {
     const std::unique_ptr<QMenu> first = delegate().applicationDockMenu();
@@ -169,12 +213,6 @@ TEST_F(WindowHostTest, DockMenuIsNewEachTimeWithOneItem)
     second->actions().first()->trigger();
     ASSERT_NE(delegate().loginWindow(), nullptr);
     EXPECT_TRUE(delegate().loginWindow()->isVisible());
-}
-
-TEST_F(WindowHostTest, ReopenIsHandledOnlyWithoutVisibleWindows)
-{
-    EXPECT_TRUE(delegate().applicationShouldHandleReopen(false));
-    EXPECT_FALSE(delegate().applicationShouldHandleReopen(true));
 }
 
 TEST(StatusTextsTest, EveryStringsTableHasTheMenuTexts)

@@ -9,7 +9,6 @@
 #include <gtest/gtest.h>
 
 #include <functional>
-#include <type_traits>
 
 namespace {
 
@@ -160,16 +159,6 @@ TEST_F(IniConfigTest, StoredRecordIsACopy)
     EXPECT_EQ(config.getIniConfigModel().serviceIP, "first.example");
 }
 
-TEST(IniConfig, TheConfigurationCannotBeCopiedOrMoved)
-{
-    // Any copy would be a second configuration; the shared one is reached by reference only.
-    static_assert(!std::is_copy_constructible_v<IniConfig>);
-    static_assert(!std::is_copy_assignable_v<IniConfig>);
-    static_assert(!std::is_move_constructible_v<IniConfig>);
-    static_assert(!std::is_move_assignable_v<IniConfig>);
-    EXPECT_EQ(&IniConfig::shareInstacne(), &IniConfig::shareInstacne());
-}
-
 TEST(IniConfigModel, FreshRecordIsUnsetAndItsCopyHasAnEmptyCompanyKey)
 {
     const IniConfigModel fresh;
@@ -181,15 +170,6 @@ TEST(IniConfigModel, FreshRecordIsUnsetAndItsCopyHasAnEmptyCompanyKey)
     EXPECT_FALSE(copy.entKey().isNull());
     EXPECT_EQ(copy.entKey(), "");
     EXPECT_EQ(Record::toJson(copy).value("entKey").toString(QStringLiteral("missing")), "");
-}
-
-TEST(IniConfigModel, PropertiesKeepTheirDeclarationOrder)
-{
-    QStringList names;
-    for (const auto &property : Record::allProperties(IniConfigModel::staticMetaObject))
-        names << QString::fromLatin1(property.name());
-    EXPECT_EQ(names, QStringList({"printerName", "pAddress", "serviceIP", "servicePort", "ftpName",
-                                  "enableHttps", "isNeedQrcode", "entKey"}));
 }
 
 TEST(ConfigRecords, DescriptionNamesTheValuesAndTheTwoRecordsDifferInTheCompanyKey)

@@ -118,16 +118,6 @@ TEST_F(SimplePingRun, DelegateMayDestroyTheEngineInsideTheFailureReport)
     EXPECT_EQ(pinger, nullptr);
 }
 
-TEST_F(SimplePingRun, EngineWithoutDelegateStillRuns)
-{
-    auto pinger = std::make_unique<SimplePing>(UnresolvableName);
-    pinger->start();
-    TestSupport::spin(200ms);
-    pinger->stop();
-    pinger->stop();
-    EXPECT_TRUE(pinger->hostAddress().isEmpty());
-}
-
 class SimplePingEcho : public SimplePingRun
 {
 protected:
@@ -170,6 +160,35 @@ TEST_F(SimplePingEcho, LoopbackEchoIsSentAndAnsweredOverIPv4)
     EXPECT_EQ(replies[1].sequenceNumber, 1);
     EXPECT_EQ(replies[1].packet.size(), 18);
     EXPECT_EQ(delegate->count(QStringLiteral("unexpected")), 0);
+}
+
+TEST_F(SimplePingEcho, RefusedSendIsReportedAndTheEngineGoesOn)
+{
+    auto pinger = engine(QStringLiteral("127.0.0.1"));
+    pinger->start();
+    ASSERT_TRUE(waitFor(QStringLiteral("start")));
+
+    // An echo request larger than an IP datagram can carry: the socket refuses to send it.
+    constexpr int kLargestIpDatagram = 0xFFFF;
+    const QByteArray oversized(kLargestIpDatagram, 'x');
+    pinger->sendPingWithData(oversized);
+    const auto *refused = delegate->first(QStringLiteral("sendFailed"));
+    ASSERT_NE(refused, nullptr);
+    EXPECT_EQ(refused->sequenceNumber, 0);
+    EXPECT_EQ(refused->packet.size(), 8 + oversized.size());
+    EXPECT_EQ(refused->error->domain, SimplePingError::PosixDomain);
+    EXPECT_EQ(refused->error->code, EMSGSIZE);
+    EXPECT_FALSE(refused->error->description.isEmpty());
+    EXPECT_EQ(pinger->nextSequenceNumber(), 1);
+    EXPECT_EQ(pinger->hostAddressFamily(), AF_INET);
+
+    // Still running: the next request goes out under the next number and is answered.
+    pinger->sendPingWithData();
+    ASSERT_TRUE(waitFor(QStringLiteral("reply")));
+    EXPECT_EQ(delegate->first(QStringLiteral("sent"))->sequenceNumber, 1);
+    EXPECT_EQ(delegate->first(QStringLiteral("reply"))->sequenceNumber, 1);
+    EXPECT_EQ(delegate->count(QStringLiteral("fail")), 0);
+    EXPECT_EQ(delegate->count(QStringLiteral("sendFailed")), 1);
 }
 
 TEST_F(SimplePingEcho, LoopbackEchoIsAnsweredOverIPv6)

@@ -1,6 +1,6 @@
-#include "support/LogCapture.h"
 #include "SimProcess.h"
 #include "TaskWaiter.h"
+#include "support/LogCapture.h"
 
 #include "client/config/IniConfigModel.h"
 #include "client/network/HTTPManager.h"
@@ -328,15 +328,6 @@ TEST_F(HTTPServiceTest, JobIsRegisteredAndItsReportCarriesAFreshPairBackToTheCal
         sim->requests(QStringLiteral("fileFtpUploadInfo"))[0].toObject()["members"].toObject();
     EXPECT_EQ(sent, Record::toJson(report));
     EXPECT_FALSE(sent.contains(QStringLiteral("update_file_storage")));
-}
-
-TEST_F(HTTPServiceTest, UnknownMethodSendsNothing)
-{
-    const auto result = TaskWaiter::finish(transport.requestWithParameters(
-        QJsonObject{{"funType", "getKeys"}, {"entkey", kEntKey}}, HTTPManager::Method(2)));
-    ASSERT_TRUE(result.has_value());
-    EXPECT_FALSE(result->ok());
-    EXPECT_TRUE(sim->requests().isEmpty());
 }
 
 } // namespace

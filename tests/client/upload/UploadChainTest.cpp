@@ -1,5 +1,5 @@
-#include "client/ftp/CopySwaps.h"
 #include "UploadFixture.h"
+#include "client/ftp/CopySwaps.h"
 
 #include "support/TestSupport.h"
 
@@ -188,7 +188,7 @@ TEST_P(UploadCopySwapTest, SwappedCopyIsAFailedUploadAndNothingReachesTheFtpServ
     ASSERT_TRUE(TestSupport::writeFile(secret, "the user's secret"));
     // As the copy folder is: every user may write it.
     ASSERT_TRUE(QFile::setPermissions(m_dir.path(), QFile::ReadOwner | QFile::WriteOwner |
-                                                         QFile::ExeOwner | QFile::ExeOther));
+                                                        QFile::ExeOwner | QFile::ExeOther));
     ASSERT_TRUE(QFile::setPermissions(jobFolder(), QFile::Permissions(0x7777)));
     if (!presentAtIntake) {
         ASSERT_TRUE(QFile::remove(job->pdfPath));
@@ -218,23 +218,66 @@ INSTANTIATE_TEST_SUITE_P(Swaps, UploadCopySwapTest,
                                                              : "_MissingAtIntake");
                          });
 
-TEST_F(UploadChainTest, RefusedRegistrationKeepsTheJobAndItsAttempts)
+// A service call refused before any upload was reported: its error is shown, the job keeps its
+// place and its attempts, the login window is asked for, and no report is sent.
+struct RefusedCall
 {
-    FaultRule refused = fault("addSubmitJobInfo");
-    refused.errcode = 14;
-    setFaults({refused});
+    const char *name;
+    QList<FaultRule> faults;
+    int errcode;
+    // Whether the chain got as far as asking for the public target.
+    bool publicTargetRequested;
+};
+
+FaultRule refusal(const char *funType, int errcode)
+{
+    FaultRule rule;
+    rule.funType = QLatin1String(funType);
+    rule.errcode = errcode;
+    return rule;
+}
+
+// The registration names a job target whose FTP server cannot be reached.
+FaultRule unreachableJobTarget()
+{
+    FaultRule rule;
+    rule.funType = QStringLiteral("addSubmitJobInfo");
+    rule.ftpUnreachable = true;
+    return rule;
+}
+
+const RefusedCall kRefusedCalls[] = {
+    {"Registration", {refusal("addSubmitJobInfo", 14)}, 14, false},
+    {"PublicTargetAfterTheJobTargetFailed",
+     {unreachableJobTarget(), refusal("getFtpInfo", 31)},
+     31,
+     true},
+};
+
+class UploadRefusedCallTest : public UploadChainTest,
+                              public ::testing::WithParamInterface<RefusedCall>
+{};
+
+TEST_P(UploadRefusedCallTest, KeepsTheJobAndItsAttemptsAndSendsNoReport)
+{
+    const RefusedCall &call = GetParam();
+    setFaults(call.faults);
     createService();
     const auto job = makeJob();
 
     uploadWithSavedIdentity(job);
 
     EXPECT_EQ(settledNotifications(2),
-              (QStringList{uploading(), HTTPManager::serviceError(14).description}));
+              (QStringList{uploading(), HTTPManager::serviceError(call.errcode).description}));
     EXPECT_EQ(job->attempts, 0);
     EXPECT_EQ(m_service->headJob(), job);
     EXPECT_EQ(m_showLoginPosts, 1);
     EXPECT_EQ(requests("fileFtpUploadInfo").size(), 0);
+    EXPECT_EQ(requests("getFtpInfo").size(), call.publicTargetRequested ? 1 : 0);
 }
+
+INSTANTIATE_TEST_SUITE_P(Calls, UploadRefusedCallTest, ::testing::ValuesIn(kRefusedCalls),
+                         [](const auto &info) { return std::string(info.param.name); });
 
 TEST_F(UploadChainTest, FailedReportAfterAGoodUploadKeepsTheJob)
 {
