@@ -20,6 +20,8 @@
 #include <sys/stat.h>
 
 #include <chrono>
+#include <memory>
+#include <vector>
 
 namespace {
 
@@ -46,6 +48,14 @@ struct ToolRun
     QByteArray output;
 };
 
+// Waits for a started tool to end.
+ToolRun waitFor(QProcess &tool)
+{
+    const bool ended = tool.waitForFinished(kToolLimitMs);
+    return {ended && tool.exitStatus() == QProcess::NormalExit && tool.exitCode() == 0,
+            tool.readAll()};
+}
+
 ToolRun runTool(const QString &program, const QStringList &arguments,
                 const QProcessEnvironment &environment = QProcessEnvironment::systemEnvironment())
 {
@@ -53,9 +63,7 @@ ToolRun runTool(const QString &program, const QStringList &arguments,
     tool.setProcessEnvironment(environment);
     tool.setProcessChannelMode(QProcess::MergedChannels);
     tool.start(program, arguments);
-    const bool ended = tool.waitForFinished(kToolLimitMs);
-    return {ended && tool.exitStatus() == QProcess::NormalExit && tool.exitCode() == 0,
-            tool.readAll()};
+    return waitFor(tool);
 }
 
 // The path of a tool on PATH, or empty (the test then skips).
@@ -95,22 +103,33 @@ protected:
     // Installs one component; returns the installer's output, or fails the test.
     QByteArray install(const QString &component)
     {
-        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        environment.insert(QStringLiteral("DESTDIR"), stage());
-        const ToolRun installer = runTool(
-            QStringLiteral(VQM_CMAKE_COMMAND),
-            {QStringLiteral("--install"), QStringLiteral(VQM_BINARY_DIR),
-             QStringLiteral("--prefix"), prefix(), QStringLiteral("--component"), component},
-            environment);
-        EXPECT_TRUE(installer.succeeded) << installer.output.constData();
-        return installer.output;
+        QProcess installer;
+        startInstall(installer, component, stage(), prefix());
+        const ToolRun run = waitFor(installer);
+        EXPECT_TRUE(run.succeeded) << run.output.constData();
+        return run.output;
     }
 
-    QString unitText() const
+    // Starts `cmake --install` of one component into the stage, for the prefix.
+    static void startInstall(QProcess &installer, const QString &component, const QString &stage,
+                             const QString &prefix)
+    {
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QStringLiteral("DESTDIR"), stage);
+        installer.setProcessEnvironment(environment);
+        installer.setProcessChannelMode(QProcess::MergedChannels);
+        installer.start(QStringLiteral(VQM_CMAKE_COMMAND),
+                        {QStringLiteral("--install"), QStringLiteral(VQM_BINARY_DIR),
+                         QStringLiteral("--prefix"), prefix, QStringLiteral("--component"),
+                         component});
+    }
+
+    static QString unitTextIn(const QString &stage)
     {
         return QString::fromUtf8(TestSupport::readFile(
-            staged(QStringLiteral(VQM_SYSTEMD_USER_DIR "/") + QLatin1String(kMonitorUnit))));
+            stage + QStringLiteral(VQM_SYSTEMD_USER_DIR "/") + QLatin1String(kMonitorUnit)));
     }
+    QString unitText() const { return unitTextIn(stage()); }
 
 private:
     QTemporaryDir m_dir;
@@ -171,6 +190,30 @@ TEST_F(InstallTest, sessionComponentInstallsItsFilesAndTheMonitorUnitForThePrefi
     EXPECT_TRUE(text.contains(QStringLiteral("\nRestart=on-failure\n"))) << text.toStdString();
     EXPECT_TRUE(text.contains(QStringLiteral("\nRestartSec=5\n"))) << text.toStdString();
     EXPECT_FALSE(text.contains(QLatin1Char('@'))) << text.toStdString();
+}
+
+// Packagers stage several builds at once, and so does this suite: each installation names the
+// monitor of its own prefix.
+TEST_F(InstallTest, installationsRunningAtOnceEachNameTheMonitorOfTheirOwnPrefix)
+{
+    constexpr int kInstallations = 8;
+    std::vector<std::unique_ptr<QProcess>> installers;
+    for (int i = 0; i < kInstallations; ++i) {
+        installers.push_back(std::make_unique<QProcess>());
+        startInstall(*installers.back(), QStringLiteral("session"),
+                     scratch(QStringLiteral("dest%1").arg(i)),
+                     scratch(QStringLiteral("prefix%1").arg(i)));
+    }
+    for (int i = 0; i < kInstallations; ++i) {
+        const ToolRun run = waitFor(*installers[i]);
+        ASSERT_TRUE(run.succeeded) << run.output.constData();
+        const QString stage = scratch(QStringLiteral("dest%1").arg(i));
+        const QString program = scratch(QStringLiteral("prefix%1/bin/vqmmonitor").arg(i));
+        EXPECT_EQ(valueOf(unitTextIn(stage), QStringLiteral("ExecStart")), program) << i;
+        const QString entry = QString::fromUtf8(TestSupport::readFile(
+            stage + QStringLiteral(VQM_XDG_AUTOSTART_DIR) + kAutostartEntry));
+        EXPECT_EQ(valueOf(entry, QStringLiteral("Exec")), program) << i;
+    }
 }
 
 TEST_F(InstallTest, sessionComponentEnablesTheMonitorUnitForEveryUser)
