@@ -2,11 +2,11 @@
 
 #include "BackendDefaults.h"
 
+#include "foundation/PdfEndRule.h"
 #include "foundation/SharedFolderFiles.h"
 
 #include <QByteArray>
 #include <QByteArrayView>
-#include <QStringDecoder>
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -17,10 +17,8 @@
 namespace {
 
 constexpr QByteArrayView kHeader("%PDF-");
-constexpr QByteArrayView kEndMarker("%%EOF");
+constexpr QByteArrayView kEndMarker(PdfEndRule::kEndMarker.data(), PdfEndRule::kEndMarker.size());
 constexpr QByteArrayView kCrLf("\r\n");
-// The monitor looks for the end marker among this many bytes at the end of the file.
-constexpr qint64 kMonitorTailLength = 7;
 
 // PDF white space, NUL among it.
 bool isBlank(char byte)
@@ -63,21 +61,6 @@ Result<QByteArray> readAt(int descriptor, qint64 offset, qint64 length)
         done += count;
     }
     return bytes;
-}
-
-// The monitor's rule for the first `end` bytes of the file: more than the tail's length, and the
-// tail valid UTF-8 that holds the end marker.
-Result<bool> meetsMonitorRule(int descriptor, qint64 end)
-{
-    if (end <= kMonitorTailLength)
-        return false;
-    const Result<QByteArray> tail =
-        readAt(descriptor, end - kMonitorTailLength, kMonitorTailLength);
-    if (!tail)
-        return tail.error();
-    QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
-    const QString text = decoder.decode(tail.value());
-    return !decoder.hasError() && text.contains(QLatin1StringView(kEndMarker));
 }
 
 // The offset just after the last byte that is not blank (0 when there is none).
@@ -146,7 +129,7 @@ Result<Done> CompletePdfCheck::check(int descriptor)
     if (head.value() != kHeader)
         return refusal(QStringLiteral("the document is not a PDF"));
 
-    const Result<bool> complete = meetsMonitorRule(descriptor, size);
+    const Result<bool> complete = PdfEndRule::isMetBy(descriptor, size);
     if (!complete)
         return complete.error();
     if (complete.value())
@@ -174,7 +157,7 @@ Result<Done> CompletePdfCheck::check(int descriptor)
     if (!lineEnd)
         return lineEnd.error();
     const qint64 kept = contentEnd.value() + lineEnd.value();
-    const Result<bool> readable = meetsMonitorRule(descriptor, kept);
+    const Result<bool> readable = PdfEndRule::isMetBy(descriptor, kept);
     if (!readable)
         return readable.error();
     if (!readable.value())
