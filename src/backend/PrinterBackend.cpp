@@ -1,6 +1,7 @@
 #include "PrinterBackend.h"
 
 #include "BackendDefaults.h"
+#include "CompletePdfCheck.h"
 #include "JobArguments.h"
 #include "JobDatabaseWriter.h"
 #include "JobOptions.h"
@@ -64,22 +65,31 @@ int PrinterBackend::spool(const JobArguments &job, QIODevice &data)
     // The installation makes the spool root; it is made here only where that was skipped.
     if (const Result<FileDescriptor> root = SharedAccess::makeFolder(m_spoolRoot); !root)
         return fail(root.error().description);
-    const JobDatabaseWriter database(
-        QStringLiteral("%1/%2").arg(m_spoolRoot, QLatin1String(SpoolLayout::kDatabaseFolderName)));
-    if (const Result<Done> written = database.write(rowOf(job)); !written)
-        return fail(written.error().description);
 
     const SpoolPdfWriter pdf(
         QStringLiteral("%1/%2").arg(m_spoolRoot, QLatin1String(SpoolLayout::kPdfFolderName)),
         m_isCancelled);
-    if (const Result<Done> written = pdf.write(job.jobId, data); !written) {
+    Result<StagedPdf> staged = pdf.stage(job.jobId, data);
+    if (!staged) {
         // CUPS has already ended a cancelled job; there is nothing to report as a failure.
         if (m_isCancelled()) {
             message("INFO:", QStringLiteral("job %1 cancelled").arg(job.jobId));
             return CUPS_BACKEND_OK;
         }
-        return fail(written.error().description);
+        return fail(staged.error().description);
     }
+    if (const Result<Done> checked = CompletePdfCheck::check(staged->descriptor()); !checked) {
+        return CompletePdfCheck::isRefusal(checked.error()) ? refuse(checked.error().description)
+                                                            : fail(checked.error().description);
+    }
+
+    // The row goes in before the PDF appears under its job name, where the monitor takes it.
+    const JobDatabaseWriter database(
+        QStringLiteral("%1/%2").arg(m_spoolRoot, QLatin1String(SpoolLayout::kDatabaseFolderName)));
+    if (const Result<Done> written = database.write(rowOf(job)); !written)
+        return fail(written.error().description);
+    if (const Result<Done> published = staged->publish(); !published)
+        return fail(published.error().description);
     message("INFO:", QStringLiteral("job %1 handed to the monitor").arg(job.jobId));
     return CUPS_BACKEND_OK;
 }
@@ -88,6 +98,12 @@ int PrinterBackend::fail(const QString &description)
 {
     message("ERROR:", description);
     return CUPS_BACKEND_FAILED;
+}
+
+int PrinterBackend::refuse(const QString &description)
+{
+    message("ERROR:", description);
+    return CUPS_BACKEND_CANCEL;
 }
 
 void PrinterBackend::message(const char *prefix, const QString &text)

@@ -1,10 +1,14 @@
 #pragma once
 
 // The vqmprinter backend as CUPS runs it. Without arguments it lists its device; with a job it
-// records the job's row in the job table first and then leaves the PDF in the spool folder, so
-// the row is there by the time the monitor finds the PDF. Messages for CUPS ("ERROR: ...",
-// "INFO: ...") go to the message stream, one a line. Runs on the calling thread; the cancel
-// check is polled while the PDF is copied (CUPS cancels a job with SIGTERM).
+// copies the job's data into the spool folder out of the monitor's sight, lets it through only as
+// a PDF the monitor will take as complete (CompletePdfCheck), records the job's row in the job
+// table and only then gives the PDF its job name, so the row is there by the time the monitor
+// finds the PDF. A document that is refused fails only its own job (CUPS cancels it and the queue
+// goes on) and leaves neither file nor row; a spool folder or job table that cannot be written
+// fails the job as a broken device does. Messages for CUPS ("ERROR: ...", "INFO: ...") go to the
+// message stream, one a line; an error line is the reason CUPS shows. Runs on the calling thread;
+// the cancel check is polled while the data is copied (CUPS cancels a job with SIGTERM).
 
 #include <QByteArrayList>
 #include <QString>
@@ -32,7 +36,11 @@ public:
 
 private:
     int spool(const JobArguments &job, QIODevice &data);
+    // The job cannot be run (its arguments, the spool folder, the job table): CUPS applies the
+    // queue's error policy.
     int fail(const QString &description);
+    // The document cannot become a job for the monitor: CUPS cancels this job only.
+    int refuse(const QString &description);
     void message(const char *prefix, const QString &text);
 
     QString m_spoolRoot;

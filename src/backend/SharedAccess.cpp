@@ -28,3 +28,8 @@ Result<FileDescriptor> SharedAccess::makeFolder(const QString &path)
     }
     return folder;
 }
+
+Error SharedAccess::inFolder(const QString &folder, const Error &error)
+{
+    return Error{error.domain, error.code, QStringLiteral("%1: %2").arg(folder, error.description)};
+}

@@ -18,4 +18,7 @@ public:
     // here gets the shared folder mode; one that exists keeps its own. A link or any other entry
     // at the name is refused.
     static Result<FileDescriptor> makeFolder(const QString &path);
+
+    // The error with the folder it happened in named first.
+    static Error inFolder(const QString &folder, const Error &error);
 };

@@ -6,10 +6,7 @@
 #include <QFile>
 #include <QIODevice>
 
-#include <unistd.h>
-
 #include <cerrno>
-#include <cstdio>
 
 namespace {
 
@@ -31,31 +28,23 @@ SpoolPdfWriter::SpoolPdfWriter(QString folder, std::function<bool()> isCancelled
     , m_isCancelled(std::move(isCancelled))
 {}
 
-Result<Done> SpoolPdfWriter::write(qint64 jobId, QIODevice &source) const
+Result<StagedPdf> SpoolPdfWriter::stage(qint64 jobId, QIODevice &source) const
 {
-    const Result<FileDescriptor> folder = SharedAccess::makeFolder(m_folder);
+    Result<FileDescriptor> folder = SharedAccess::makeFolder(m_folder);
     if (!folder)
         return folder.error();
     const QString partial = partialName(jobId);
-    Result<FileDescriptor> file =
-        SharedFolderFiles::replaceFile(folder->get(), partial, BackendDefaults::kSharedFileMode);
+    // Readable too: the check reads the copy back through the same descriptor.
+    Result<FileDescriptor> file = SharedFolderFiles::replaceFile(
+        folder->get(), partial, BackendDefaults::kSharedFileMode, true);
     if (!file)
-        return inFolder(file.error());
-    Result<Done> copied = copy(source, file->get(), partial);
-    file->reset();
-    const QByteArray encodedPartial = QFile::encodeName(partial);
-    if (copied) {
-        const QString target = pdfName(jobId);
-        // Replaces whatever has the name in one step, a link itself rather than its target.
-        if (::renameat(folder->get(), encodedPartial.constData(), folder->get(),
-                       QFile::encodeName(target).constData()) != 0) {
-            copied = inFolder(SharedFolderFiles::systemError(
-                QStringLiteral("cannot move the PDF to %1").arg(target), errno));
-        }
-    }
-    if (!copied)
-        ::unlinkat(folder->get(), encodedPartial.constData(), 0);
-    return copied;
+        return SharedAccess::inFolder(m_folder, file.error());
+    const int target = file->get();
+    StagedPdf staged(std::move(folder.value()), m_folder, partial, pdfName(jobId),
+                     std::move(file.value()));
+    if (const Result<Done> copied = copy(source, target, partial); !copied)
+        return copied.error();
+    return staged;
 }
 
 Result<Done> SpoolPdfWriter::copy(QIODevice &source, int target, const QString &targetName) const
@@ -87,10 +76,4 @@ Result<Done> SpoolPdfWriter::copy(QIODevice &source, int target, const QString &
     if (!file.flush())
         return failure(QStringLiteral("cannot write %1").arg(targetPath), file);
     return Done{};
-}
-
-Error SpoolPdfWriter::inFolder(const Error &error) const
-{
-    return Error{error.domain, error.code,
-                 QStringLiteral("%1: %2").arg(m_folder, error.description)};
 }

@@ -1,13 +1,13 @@
 #include "MonitorFileManager.h"
 
 #include "PRTools.h"
+#include "foundation/PdfEndRule.h"
 #include "foundation/SharedFolderFiles.h"
 #include "foundation/logging/Log.h"
 #include "platform/SpoolFolderWatcher.h"
 
 #include <QDebug>
 #include <QFile>
-#include <QStringDecoder>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -16,9 +16,6 @@
 namespace {
 
 constexpr auto kPdfExtension = "pdf";
-constexpr auto kEndMarker = "%%EOF";
-// The end marker must lie within this many bytes from the end of the file.
-constexpr qint64 kTailLength = 7;
 
 // The job id of a PDF name (the name without its last extension), or a null text.
 QString jobIdOfPdfName(const QString &name)
@@ -121,15 +118,10 @@ bool MonitorFileManager::readFileEOF(const QString &path)
     // Anyone may plant a link or a FIFO at a spool name: neither is followed nor waited on.
     const Result<FileDescriptor> file = SharedFolderFiles::openRegularFile(path, O_RDONLY);
     struct stat status = {};
-    if (!file || ::fstat(file->get(), &status) != 0 || status.st_size <= kTailLength)
+    if (!file || ::fstat(file->get(), &status) != 0)
         return false;
-    QByteArray tail(kTailLength, Qt::Uninitialized);
-    if (::pread(file->get(), tail.data(), size_t(kTailLength), status.st_size - kTailLength) !=
-        kTailLength)
-        return false;
-    QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
-    const QString text = decoder.decode(tail);
-    return !decoder.hasError() && text.contains(QLatin1String(kEndMarker));
+    const Result<bool> complete = PdfEndRule::isMetBy(file->get(), status.st_size);
+    return complete && complete.value();
 }
 
 QStringList MonitorFileManager::filePaths() const

@@ -1,5 +1,6 @@
 #include "BackendFixture.h"
 
+#include "foundation/SharedFolderFiles.h"
 #include "foundation/TextHelpers/Base64.h"
 #include "monitor/db/DBBusiness.h"
 #include "monitor/db/DataBaseHelper.h"
@@ -7,26 +8,27 @@
 
 #include <QDir>
 #include <QFile>
+#include <QHash>
 #include <QTemporaryDir>
 
 #include <SQLiteCpp/Database.h>
 #include <SQLiteCpp/Statement.h>
 
+#include <algorithm>
+
 #include <cups/backend.h>
+#include <sys/inotify.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
-// Hands out its data in small pieces and, before each piece, notes what the spool folder and
-// the job table hold at that moment. It can also fail or report a cancellation midway.
+// Hands out its data in small pieces and, before each piece, notes the PDFs the spool folder
+// holds at that moment. It can also fail or report a cancellation midway.
 class ProbeDevice : public QIODevice
 {
 public:
-    struct Observation
-    {
-        bool rowPresent = false;
-        QStringList pdfNames;
-    };
+    using Observation = QStringList;
 
     ProbeDevice(QByteArray data, std::function<Observation()> observe)
         : m_data(std::move(data))
@@ -84,13 +86,59 @@ QStringList entriesOf(const QString &folder)
     return QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
 }
 
+// The changes of entries in the folders, in the order the kernel saw them.
+class FolderEvents
+{
+public:
+    struct Event
+    {
+        QString folder;
+        QString name;
+        uint32_t mask = 0;
+    };
+
+    explicit FolderEvents(const QStringList &folders)
+        : m_inotify(::inotify_init1(IN_NONBLOCK | IN_CLOEXEC))
+    {
+        EXPECT_TRUE(m_inotify.valid());
+        for (const QString &folder : folders) {
+            const int watch = ::inotify_add_watch(
+                m_inotify.get(), QFile::encodeName(folder).constData(),
+                IN_CREATE | IN_DELETE | IN_MODIFY | IN_CLOSE_WRITE | IN_MOVED_FROM | IN_MOVED_TO);
+            EXPECT_GE(watch, 0) << folder.toStdString();
+            m_folders.insert(watch, folder);
+        }
+    }
+
+    // Every event queued so far.
+    QList<Event> take()
+    {
+        QList<Event> events;
+        alignas(inotify_event) char buffer[kBufferSize];
+        for (ssize_t length; (length = ::read(m_inotify.get(), buffer, sizeof buffer)) > 0;) {
+            for (ssize_t offset = 0; offset < length;) {
+                const auto *event = reinterpret_cast<const inotify_event *>(buffer + offset);
+                events.append({m_folders.value(event->wd),
+                               event->len ? QFile::decodeName(event->name) : QString(),
+                               event->mask});
+                offset += ssize_t(sizeof(inotify_event) + event->len);
+            }
+        }
+        return events;
+    }
+
+private:
+    static constexpr size_t kBufferSize = 64 * 1024;
+    FileDescriptor m_inotify;
+    QHash<int, QString> m_folders;
+};
+
 class PrinterBackendTest : public BackendFixture
 {
 protected:
-    ProbeDevice::Observation observe(qint64 jobId) const
+    ProbeDevice::Observation observe() const
     {
-        return {row(jobId).has_value(),
-                QDir(pdfFolder()).entryList({QStringLiteral("*.pdf")}, QDir::Files)};
+        return QDir(pdfFolder()).entryList({QStringLiteral("*.pdf")}, QDir::Files);
     }
 };
 
@@ -177,20 +225,35 @@ TEST_F(PrinterBackendTest, givesSharedModesWhateverTheUmask)
 
 TEST_F(PrinterBackendTest, rowIsInPlaceBeforeAnyPdfAppears)
 {
-    ProbeDevice data(kPdf, [this] { return observe(8); });
+    ASSERT_TRUE(QDir().mkpath(pdfFolder()));
+    ASSERT_TRUE(QDir().mkpath(databaseFolder()));
+    FolderEvents events({pdfFolder(), databaseFolder()});
+    ProbeDevice data(kPdf, [this] { return observe(); });
 
     ASSERT_EQ(run(jobArguments(8, ""), data).status, CUPS_BACKEND_OK);
 
+    // Nothing the monitor would take for a job until the whole file is there.
     ASSERT_GT(data.observations.size(), 2);
-    for (const ProbeDevice::Observation &seen : std::as_const(data.observations)) {
-        EXPECT_TRUE(seen.rowPresent);
-        // Nothing the monitor would take for a job until the whole file is there.
-        EXPECT_TRUE(seen.pdfNames.isEmpty()) << seen.pdfNames.join(' ').toStdString();
-    }
+    for (const ProbeDevice::Observation &pdfNames : std::as_const(data.observations))
+        EXPECT_TRUE(pdfNames.isEmpty()) << pdfNames.join(' ').toStdString();
+    // The kernel reports the changes of both folders in the order they happened: the job table
+    // is written and closed before the PDF gets its job name, and not touched after.
+    const QList<FolderEvents::Event> seen = events.take();
+    const auto published = std::find_if(seen.cbegin(), seen.cend(), [&](const auto &event) {
+        return event.folder == pdfFolder() && event.name == QLatin1String("8.pdf") &&
+               (event.mask & IN_MOVED_TO);
+    });
+    ASSERT_NE(published, seen.cend());
+    const auto inDatabase = [&](const FolderEvents::Event &event) {
+        return event.folder == databaseFolder();
+    };
+    EXPECT_TRUE(std::any_of(seen.cbegin(), published, inDatabase));
+    EXPECT_TRUE(std::none_of(published, seen.cend(), inDatabase));
     EXPECT_EQ(TestSupport::readFile(pdfPath(8)), kPdf);
+    EXPECT_TRUE(row(8).has_value());
 }
 
-TEST_F(PrinterBackendTest, pdfFailureIsReportedAndTheRowStays)
+TEST_F(PrinterBackendTest, pdfFailureIsReportedBeforeAnyRowIsWritten)
 {
     ASSERT_TRUE(QDir().mkpath(root()));
     // Root ignores modes, so a file where the folder belongs is what makes the write fail.
@@ -201,7 +264,7 @@ TEST_F(PrinterBackendTest, pdfFailureIsReportedAndTheRowStays)
     EXPECT_EQ(outcome.status, CUPS_BACKEND_FAILED);
     EXPECT_TRUE(outcome.messages.startsWith("ERROR: ")) << outcome.messages.constData();
     EXPECT_TRUE(outcome.messages.contains(QFile::encodeName(pdfFolder())));
-    EXPECT_TRUE(row(9).has_value());
+    EXPECT_FALSE(row(9).has_value());
 }
 
 TEST_F(PrinterBackendTest, databaseFailureIsReportedAndNoPdfIsLeft)
@@ -213,7 +276,8 @@ TEST_F(PrinterBackendTest, databaseFailureIsReportedAndNoPdfIsLeft)
 
     EXPECT_EQ(outcome.status, CUPS_BACKEND_FAILED);
     EXPECT_TRUE(outcome.messages.startsWith("ERROR: ")) << outcome.messages.constData();
-    EXPECT_FALSE(QFile::exists(pdfPath(10)));
+    // Neither the PDF nor its partial copy.
+    EXPECT_TRUE(entriesOf(pdfFolder()).isEmpty()) << entriesOf(pdfFolder()).join(' ').toStdString();
 }
 
 TEST_F(PrinterBackendTest, refusesMalformedArgumentsWithoutTouchingTheSpool)
@@ -253,7 +317,7 @@ TEST_F(PrinterBackendTest, missingJobFileFailsBeforeAnyRowIsWritten)
 TEST_F(PrinterBackendTest, cancelledJobLeavesNothingInTheSpoolFolder)
 {
     bool cancelled = false;
-    ProbeDevice data(kPdf, [this] { return observe(13); });
+    ProbeDevice data(kPdf, [this] { return observe(); });
     data.afterFirstPiece = [&] { cancelled = true; };
 
     const BackendOutcome outcome = run(jobArguments(13, ""), data, [&] { return cancelled; });
@@ -261,11 +325,12 @@ TEST_F(PrinterBackendTest, cancelledJobLeavesNothingInTheSpoolFolder)
     EXPECT_EQ(outcome.status, CUPS_BACKEND_OK);
     EXPECT_TRUE(outcome.messages.startsWith("INFO: ")) << outcome.messages.constData();
     EXPECT_TRUE(entriesOf(pdfFolder()).isEmpty()) << entriesOf(pdfFolder()).join(' ').toStdString();
+    EXPECT_FALSE(row(13).has_value());
 }
 
 TEST_F(PrinterBackendTest, readErrorFailsAndLeavesNothingInTheSpoolFolder)
 {
-    ProbeDevice data(kPdf, [this] { return observe(14); });
+    ProbeDevice data(kPdf, [this] { return observe(); });
     data.failAfterPieces = 2;
 
     const BackendOutcome outcome = run(jobArguments(14, ""), data);
@@ -273,11 +338,13 @@ TEST_F(PrinterBackendTest, readErrorFailsAndLeavesNothingInTheSpoolFolder)
     EXPECT_EQ(outcome.status, CUPS_BACKEND_FAILED);
     EXPECT_TRUE(outcome.messages.contains("device gone")) << outcome.messages.constData();
     EXPECT_TRUE(entriesOf(pdfFolder()).isEmpty()) << entriesOf(pdfFolder()).join(' ').toStdString();
+    EXPECT_FALSE(row(14).has_value());
 }
 
 TEST_F(PrinterBackendTest, reusedJobIdReplacesTheStaleRowAndPdf)
 {
-    ASSERT_EQ(run(jobArguments(15, "media=A3", "old"), "old data").status, CUPS_BACKEND_OK);
+    ASSERT_EQ(run(jobArguments(15, "media=A3", "old"), "%PDF-1.3\nold\n%%EOF\n").status,
+              CUPS_BACKEND_OK);
     {
         SQLite::Database database(QFile::encodeName(databasePath()).constData(),
                                   SQLite::OPEN_READWRITE);
