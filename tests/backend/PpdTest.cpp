@@ -62,14 +62,12 @@ TEST(PpdTest, everyDocumentPassesPdftopdfAndCopiesStayACount)
     QStringList filters;
     for (auto it = filterLine.globalMatch(ppdText()); it.hasNext();)
         filters.append(it.next().captured(0));
-    EXPECT_EQ(filters, QStringList{QStringLiteral(
-                           "*cupsFilter2: \"application/vnd.cups-pdf application/pdf 0 -\"")});
+    EXPECT_EQ(filters.join(u'\n').toStdString(),
+              "*cupsFilter2: \"application/vnd.cups-pdf application/pdf 0 -\"");
     // The device makes the copies: pdftopdf sends the pages once.
-    EXPECT_EQ(QRegularExpression(QStringLiteral("^\\*cupsManualCopies: (\\S+)"),
-                                 QRegularExpression::MultilineOption)
-                  .match(ppdText())
-                  .captured(1),
-              QStringLiteral("False"));
+    const QRegularExpression manualCopies(QStringLiteral("^\\*cupsManualCopies: (\\S+)"),
+                                          QRegularExpression::MultilineOption);
+    EXPECT_EQ(manualCopies.match(ppdText()).captured(1).toStdString(), "False");
 }
 
 TEST(PpdTest, offersExactlyThePaperSizesTheBackendRecords)

@@ -40,6 +40,7 @@ const QString kUploading = QStringLiteral("Uploading ...");
 const QString kUploadSucceeded = QStringLiteral("Upload succeeded");
 constexpr auto kClientIdleEnd = 40s;
 constexpr auto kNotificationLimit = 10s;
+constexpr auto kJobEndLimit = 30s;
 // White space after the end marker, as some PDF writers leave it.
 const QByteArray kWhitespaceTail = QByteArrayLiteral("\r\n\r\n   \n");
 constexpr auto kRawOption = "raw";
@@ -329,8 +330,8 @@ TEST_F(PrintRoadTest, pdfWithWhitespaceTailArrivesWhole)
     EXPECT_LT(published.size(), printed.size());
 }
 
-// A raw job that is not a PDF: CUPS ends it with the backend's reason, nothing of it reaches the
-// monitor, and the queue takes the next job.
+// A raw job that is not a PDF: the backend refuses it, so CUPS cancels it with the backend's
+// reason, nothing of it reaches the monitor or the job table, and the queue takes the next job.
 TEST_F(PrintRoadTest, rawNonPdfIsRefusedAndTheQueueGoesOn)
 {
     const QString text = workPath(QStringLiteral("raw.txt"));
@@ -338,11 +339,14 @@ TEST_F(PrintRoadTest, rawNonPdfIsRefusedAndTheQueueGoesOn)
     QList<Print> refused{printOf(text, QStringLiteral("Raw text"), 1, {QLatin1String(kRawOption)},
                                  QList<ArrivalCheck::PageTexts>{})};
     print(refused);
-    const Result<QJsonObject> ended = m_road.waitForJobEnd(refused.first().requestId, 30s);
+    const Result<QJsonObject> ended = m_road.waitForJobEnd(refused.first().requestId, kJobEndLimit);
     ASSERT_TRUE(ended) << ended.error().description.toStdString();
     EXPECT_EQ(ended->value(QStringLiteral("job-state")).toInt(), PrivateCups::kJobCanceled)
         << dump(ended.value());
-    EXPECT_FALSE(ended->value(QStringLiteral("job-printer-state-message")).toString().isEmpty())
+    // The backend's reason, from its "ERROR:" line.
+    EXPECT_TRUE(ended->value(QStringLiteral("job-printer-state-message"))
+                    .toString()
+                    .contains(QStringLiteral("not a PDF")))
         << dump(ended.value());
 
     const Result<QJsonObject> queue = m_road.queueAttributes();

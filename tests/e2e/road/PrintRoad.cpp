@@ -302,16 +302,6 @@ Result<Done> PrintRoad::waitForClientExit(std::chrono::milliseconds limit)
                          .arg(diagnostics()));
 }
 
-Result<QString> PrintRoad::waitForPublished(const QString &requestId,
-                                            std::chrono::milliseconds limit)
-{
-    const Result<QString> copy = m_capture->waitForCopyOf(PrivateCups::jobIdOf(requestId), limit);
-    if (!copy)
-        return roadError(
-            QStringLiteral("%1 (%2)\n%3").arg(copy.error().description, requestId, diagnostics()));
-    return copy;
-}
-
 QString PrintRoad::publishedCopyOf(const QString &requestId) const
 {
     return m_capture->copyOf(PrivateCups::jobIdOf(requestId));
@@ -321,7 +311,8 @@ Result<QJsonObject> PrintRoad::waitForJobEnd(const QString &requestId,
                                              std::chrono::milliseconds limit)
 {
     const qint64 jobId = PrivateCups::jobIdOf(requestId);
-    Result<QJsonObject> attributes = m_cups->jobAttributes(jobId);
+    // Asked at the first look.
+    Result<QJsonObject> attributes{Error{}};
     const bool ended = Polling::until(
         [&] {
             attributes = m_cups->jobAttributes(jobId);

@@ -66,9 +66,8 @@ public:
     // Waits until the client has ended by itself.
     Result<Done> waitForClientExit(std::chrono::milliseconds limit);
 
-    // The copy of the PDF the backend published for the request's job, once it has.
-    Result<QString> waitForPublished(const QString &requestId, std::chrono::milliseconds limit);
-    // The copy, or a null text while the backend has published none for the job.
+    // The copy of the PDF the backend published for the request's job, or a null text while it
+    // has published none.
     QString publishedCopyOf(const QString &requestId) const;
     // The job's attributes (PrivateCups::jobAttributes) once CUPS has ended it.
     Result<QJsonObject> waitForJobEnd(const QString &requestId, std::chrono::milliseconds limit);

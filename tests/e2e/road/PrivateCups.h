@@ -23,10 +23,9 @@ class PrivateCups
 public:
     static constexpr auto kQueue = "Tarvello";
 
-    // IPP's job-state and printer-state values.
+    // IPP's job-state and printer-state values. The job states from canceled on (canceled,
+    // aborted, completed) are final.
     static constexpr int kJobCanceled = 7;
-    static constexpr int kJobAborted = 8;
-    static constexpr int kJobCompleted = 9;
     static constexpr int kQueueStopped = 5;
 
     struct PrintRequest

@@ -1,7 +1,5 @@
 #include "PublishedPdfCapture.h"
 
-#include "Polling.h"
-
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -27,16 +25,11 @@ constexpr qsizetype kCopyBlockSize = 1024 * 1024;
 constexpr size_t kEventBufferSize = 4096;
 constexpr size_t kLinkTargetSize = 4096;
 
-Error captureError(const QString &description, int code = 1)
-{
-    return Error{QString::fromLatin1(kErrorDomain), code, description};
-}
-
 Error systemError(const QString &what)
 {
     const int code = errno;
-    return captureError(QStringLiteral("%1: %2").arg(what, QString::fromLocal8Bit(strerror(code))),
-                        code);
+    return Error{QString::fromLatin1(kErrorDomain), code,
+                 QStringLiteral("%1: %2").arg(what, QString::fromLocal8Bit(strerror(code)))};
 }
 
 // The path the descriptor was opened at, as this process sees it.
@@ -173,18 +166,6 @@ QString PublishedPdfCapture::copyOf(qint64 jobId) const
 {
     const QMutexLocker lock(&m_mutex);
     return m_copies.value(jobId);
-}
-
-Result<QString> PublishedPdfCapture::waitForCopyOf(qint64 jobId,
-                                                   std::chrono::milliseconds limit) const
-{
-    if (Polling::until([&] { return !copyOf(jobId).isNull(); }, limit))
-        return copyOf(jobId);
-    return captureError(
-        QStringLiteral("the backend published no PDF of job %1 within %2 s%3")
-            .arg(jobId)
-            .arg(std::chrono::duration_cast<std::chrono::seconds>(limit).count())
-            .arg(failures().isEmpty() ? QString() : QStringLiteral("; ") + failures().join(u"; ")));
 }
 
 QStringList PublishedPdfCapture::failures() const

@@ -18,7 +18,6 @@
 #include <QString>
 #include <QStringList>
 
-#include <chrono>
 #include <thread>
 
 class PublishedPdfCapture
@@ -35,7 +34,6 @@ public:
 
     // The copy of the job's published PDF; a null text while it has not been published.
     QString copyOf(qint64 jobId) const;
-    Result<QString> waitForCopyOf(qint64 jobId, std::chrono::milliseconds limit) const;
     // Copies that could not be made, for failure messages.
     QStringList failures() const;
 
