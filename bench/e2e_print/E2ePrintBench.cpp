@@ -1,10 +1,12 @@
 // Measures the whole print road, from lp to the upload report the service receives: a 1 MB and
 // a 50 MB document (each printed to a client that is not running yet, as the first print of a
-// session), and 20 one-page documents printed at once, which must all arrive whole. The 50 MB
-// upload is set against curl sending the same file to the same FTP server. Started outside the
-// private namespaces, it runs itself through tests/e2e/private-road (and exits 77 where that
-// cannot run). The short run prints a 1 MB and a 5 MB document and a burst of 3.
+// session), and 20 one-page documents printed at once, which must all arrive whole (as the
+// end-to-end tests judge it: ArrivalCheck). The 50 MB upload is set against curl sending the PDF
+// the road uploaded to the same FTP server. Started outside the private namespaces, it runs itself
+// through tests/e2e/private-road (and exits 77 where that cannot run). The short run prints a 1 MB
+// and a 5 MB document and a burst of 3.
 
+#include "ArrivalCheck.h"
 #include "BenchReport.h"
 #include "PrintRoad.h"
 #include "PrivateRoadCheck.h"
@@ -12,7 +14,8 @@
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
-#include <QFile>
+#include <QFileInfo>
+#include <QHash>
 #include <QProcess>
 
 #include <cstdio>
@@ -80,6 +83,8 @@ public:
             fail(printed.error().description);
             return -1;
         }
+        for (qsizetype i = 0; i < requests.size(); ++i)
+            m_requestIds.insert(requests[i].title, printed->at(i));
         const Result<Done> reported =
             m_road.waitForReports(reportsBefore + int(requests.size()), limit);
         const double elapsed = double(timer.nsecsElapsed()) / 1e6;
@@ -90,31 +95,43 @@ public:
         return elapsed;
     }
 
-    // How many of the documents arrived byte for byte, with a report of success.
+    // How many of the documents arrived whole, with a report of success; why the others did not
+    // goes to standard error.
     int arrivedWhole(const QList<PrivateCups::PrintRequest> &requests) const
     {
         int whole = 0;
         for (const PrivateCups::PrintRequest &request : requests) {
-            QFile printed(request.file);
-            if (!printed.open(QIODevice::ReadOnly))
-                continue;
-            const QByteArray bytes = printed.readAll();
+            const Result<QList<ArrivalCheck::PageTexts>> pages =
+                ArrivalCheck::pagesOf(request.file);
+            const QString published = m_road.publishedCopyOf(m_requestIds.value(request.title));
             for (const QJsonObject &submission : m_road.submissions()) {
                 const QJsonObject members = submission.value("members").toObject();
                 if (members.value("docName").toString() != request.title)
                     continue;
-                QFile stored(m_road.storedFileOf(submission));
-                if (stored.open(QIODevice::ReadOnly) && stored.readAll() == bytes &&
-                    reportedSuccess(submission))
+                const Result<Done> arrived =
+                    pages ? ArrivalCheck::verify(m_road.storedFileOf(submission), published,
+                                                 pages.value())
+                          : Result<Done>(pages.error());
+                if (arrived && reportedSuccess(submission))
                     ++whole;
+                else if (!arrived)
+                    std::fprintf(stderr, "bench_e2e_print: %s did not arrive whole: %s\n",
+                                 qPrintable(request.title),
+                                 qPrintable(arrived.error().description));
             }
         }
         return whole;
     }
 
-    // Sends the file with curl to the FTP server the service named for the document's job.
-    double curlUpload(const QString &title, const QString &file)
+    // Sends the PDF the road uploaded for the document with curl to the FTP server the service
+    // named for its job.
+    double curlUpload(const QString &title)
     {
+        const QString file = m_road.publishedCopyOf(m_requestIds.value(title));
+        if (file.isNull()) {
+            fail(QStringLiteral("no PDF was published for %1").arg(title));
+            return -1;
+        }
         for (const QJsonObject &submission : m_road.submissions()) {
             if (submission.value("members").toObject().value("docName").toString() != title)
                 continue;
@@ -138,6 +155,13 @@ public:
         }
         fail(QStringLiteral("no job registered for %1").arg(title));
         return -1;
+    }
+
+    // The size of the PDF the backend published for the document (-1 when there is none).
+    qint64 publishedSize(const QString &title) const
+    {
+        const QString file = m_road.publishedCopyOf(m_requestIds.value(title));
+        return file.isNull() ? -1 : QFileInfo(file).size();
     }
 
     // So that the next document starts the client afresh.
@@ -174,6 +198,8 @@ private:
 
     BenchReport &m_report;
     PrintRoad m_road;
+    // The CUPS request id of each document printed, by title.
+    QHash<QString, QString> m_requestIds;
 };
 
 QString mebibytes(int count)
@@ -204,9 +230,12 @@ int runInside(const Plan &plan)
         {bench.document(largeTitle, plan.largeMebibytes * kMebibyte), largeTitle}};
     const double largeMs = bench.printAndTime(largeRequest, PrintRoad::kJobLimit);
     report.figure(QStringLiteral("lp_to_report_") + large, largeMs, "ms", 1);
-    const double anchorMs = bench.curlUpload(largeTitle, largeRequest.first().file);
+    const double anchorMs = bench.curlUpload(largeTitle);
     report.figure(QStringLiteral("curl_ftp_upload_") + large, anchorMs, "ms", 1);
     report.figure(QStringLiteral("road_overhead_") + large, largeMs - anchorMs, "ms", 1);
+    // pdftopdf writes the document anew; what the road carried.
+    report.figure(QStringLiteral("uploaded_pdf_") + large,
+                  double(bench.publishedSize(largeTitle)) / double(kMebibyte), "MiB", 1);
     report.goal(largeMs >= 0 && anchorMs >= 0 && largeMs - anchorMs <= kLargeOverheadGoalMs &&
                     bench.arrivedWhole(largeRequest) == 1,
                 QStringLiteral("road_overhead_") + large);

@@ -1,16 +1,23 @@
-// A document printed with lp reaches the printing service whole: through the queue's backend,
-// the monitor, the hand-off URL that GIO opens in the client, the client's login with the saved
-// account, the job's registration, the FTP upload and the report, with the user told by
-// notifications. Runs the real programs; see CMakeLists.txt for where.
+// A document printed with lp reaches the printing service whole: through CUPS's filters (pdftopdf
+// applies the print options), the queue's backend, the monitor, the hand-off URL that GIO opens in
+// the client, the client's login with the saved account, the job's registration, the FTP upload
+// and the report, with the user told by notifications. A job the backend refuses ends in CUPS with
+// the backend's reason, and the queue goes on. Runs the real programs; see CMakeLists.txt for
+// where.
 
 #include "PrintRoad.h"
+#include "ArrivalCheck.h"
+#include "SampleDocuments.h"
 #include "SamplePdf.h"
 
+#include "backend/JobOptions.h"
 #include "foundation/JobDatabase.h"
 #include "foundation/SpoolLayout.h"
 #include "support/TestSupport.h"
 
 #include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
 
 #include <gtest/gtest.h>
 
@@ -33,12 +40,17 @@ const QString kUploading = QStringLiteral("Uploading ...");
 const QString kUploadSucceeded = QStringLiteral("Upload succeeded");
 constexpr auto kClientIdleEnd = 40s;
 constexpr auto kNotificationLimit = 10s;
+constexpr auto kJobEndLimit = 30s;
+// White space after the end marker, as some PDF writers leave it.
+const QByteArray kWhitespaceTail = QByteArrayLiteral("\r\n\r\n   \n");
+constexpr auto kRawOption = "raw";
 
-struct Document
+// One document as printed, and the pages that must reach the service for it.
+struct Print
 {
-    QString title;
-    int pages;
-    int copies;
+    PrivateCups::PrintRequest request;
+    QList<ArrivalCheck::PageTexts> expectedPages;
+    QString requestId = {};
 };
 
 QJsonObject members(const QJsonObject &request)
@@ -59,6 +71,24 @@ QString memberText(const QJsonObject &request, const char *name)
     return members(request).value(QLatin1String(name)).toString();
 }
 
+// An IPP keyword attribute, which ipptool gives as a text or, with several values, an array.
+QStringList keywords(const QJsonObject &attributes, const char *name)
+{
+    const QJsonValue value = attributes.value(QLatin1String(name));
+    if (value.isArray()) {
+        QStringList all;
+        for (const QJsonValue &entry : value.toArray())
+            all << entry.toString();
+        return all;
+    }
+    return {value.toString()};
+}
+
+std::string dump(const QJsonObject &object)
+{
+    return QJsonDocument(object).toJson(QJsonDocument::Compact).toStdString();
+}
+
 class PrintRoadTest : public ::testing::Test
 {
 protected:
@@ -68,19 +98,40 @@ protected:
         ASSERT_TRUE(started) << started.error().description.toStdString();
     }
 
-    // Writes the documents and prints them all at once.
-    void print(const QList<Document> &documents)
+    QString workPath(const QString &name) const { return m_road.workPath(name); }
+
+    // A sample PDF to print; layout: the printed pages on each page that reaches the service
+    // (empty: every page as it stands).
+    Print pdf(const QString &title, int pages, int copies, const QStringList &options = {},
+              const QList<QList<int>> &layout = {})
+    {
+        const QString path = workPath(title + QStringLiteral(".pdf"));
+        const Result<Done> written = SamplePdf::write(path, pages);
+        EXPECT_TRUE(written) << written.error().description.toStdString();
+        return printOf(path, title, copies, options,
+                       layout.isEmpty() ? ArrivalCheck::pagesOf(path)
+                                        : ArrivalCheck::pagesOf(path, layout));
+    }
+
+    Print printOf(const QString &path, const QString &title, int copies, const QStringList &options,
+                  const Result<QList<ArrivalCheck::PageTexts>> &pages)
+    {
+        EXPECT_TRUE(pages) << pages.error().description.toStdString();
+        return Print{PrivateCups::PrintRequest{
+                         .file = path, .title = title, .copies = copies, .options = options},
+                     pages ? pages.value() : QList<ArrivalCheck::PageTexts>{}};
+    }
+
+    // Prints them all at once.
+    void print(QList<Print> &prints)
     {
         QList<PrivateCups::PrintRequest> requests;
-        for (const Document &document : documents) {
-            const QString path = m_road.workPath(document.title + QStringLiteral(".pdf"));
-            const Result<Done> written = SamplePdf::write(path, document.pages);
-            ASSERT_TRUE(written) << written.error().description.toStdString();
-            m_printed.insert(document.title, TestSupport::readFile(path));
-            requests << PrivateCups::PrintRequest{path, document.title, document.copies};
-        }
+        for (const Print &print : std::as_const(prints))
+            requests << print.request;
         const Result<QStringList> printed = m_road.print(requests);
         ASSERT_TRUE(printed) << printed.error().description.toStdString();
+        for (qsizetype i = 0; i < prints.size(); ++i)
+            prints[i].requestId = printed->at(i);
     }
 
     void waitForReports(int count)
@@ -89,30 +140,39 @@ protected:
         ASSERT_TRUE(arrived) << arrived.error().description.toStdString();
     }
 
-    // The document's registration at the service, checked against what was printed, and the PDF
-    // the service's FTP server received for it.
-    void expectArrivedWhole(const Document &document)
+    // The one registration of the document at the service.
+    QJsonObject registrationOf(const Print &print)
     {
         QList<QJsonObject> registered;
         for (const QJsonObject &submission : m_road.submissions()) {
-            if (memberText(submission, "docName") == document.title)
+            if (memberText(submission, "docName") == print.request.title)
                 registered << submission;
         }
-        ASSERT_EQ(registered.size(), 1) << "registrations of " << document.title.toStdString();
-        const QJsonObject &submission = registered.first();
-        const QByteArray printed = m_printed.value(document.title);
-        EXPECT_EQ(memberText(submission, "copies"), QString::number(document.copies));
-        EXPECT_EQ(memberText(submission, "pageType"), QStringLiteral("A4"));
-        // Counted by the monitor, for every copy.
-        EXPECT_EQ(memberText(submission, "total_page"),
-                  QString::number(document.pages * document.copies));
-        EXPECT_EQ(memberText(submission, "doc_size"), QString::number(printed.size()));
+        EXPECT_EQ(registered.size(), 1) << "registrations of " << print.request.title.toStdString();
+        return registered.value(0);
+    }
 
-        const QString stored = m_road.storedFileOf(submission);
-        EXPECT_TRUE(TestSupport::readFile(stored) == printed)
-            << stored.toStdString() << " differs from the printed document "
-            << document.title.toStdString() << "\n"
-            << m_road.diagnostics().toStdString();
+    // The document's registration at the service, checked against what was printed, and the PDF
+    // the service's FTP server received for it, checked against what the backend published.
+    void expectArrivedWhole(const Print &print)
+    {
+        SCOPED_TRACE(print.request.title.toStdString());
+        const QJsonObject submission = registrationOf(print);
+        ASSERT_FALSE(submission.isEmpty());
+        const QString published = m_road.publishedCopyOf(print.requestId);
+        ASSERT_FALSE(published.isNull())
+            << "nothing published for " << print.requestId.toStdString();
+        EXPECT_EQ(memberText(submission, "copies"), QString::number(print.request.copies));
+        EXPECT_EQ(memberText(submission, "pageType"), print.request.media);
+        // Counted by the monitor in what the filters made, for every copy.
+        EXPECT_EQ(memberText(submission, "total_page"),
+                  QString::number(print.expectedPages.size() * print.request.copies));
+        EXPECT_EQ(memberText(submission, "doc_size"), QString::number(QFile(published).size()));
+
+        const Result<Done> whole =
+            ArrivalCheck::verify(m_road.storedFileOf(submission), published, print.expectedPages);
+        EXPECT_TRUE(whole) << whole.error().description.toStdString() << "\n"
+                           << m_road.diagnostics().toStdString();
 
         const QString jobId = QString::number(answer(submission).value("jobId").toInteger());
         QList<QJsonObject> reported;
@@ -140,16 +200,15 @@ protected:
     }
 
     PrintRoad m_road;
-    QHash<QString, QByteArray> m_printed;
 };
 
 TEST_F(PrintRoadTest, onePrintArrivesWhole)
 {
-    const Document report{QStringLiteral("Quarterly report"), 2, 3};
-    print({report});
+    QList<Print> prints{pdf(QStringLiteral("Quarterly report"), 2, 3)};
+    print(prints);
     waitForReports(1);
 
-    expectArrivedWhole(report);
+    expectArrivedWhole(prints.first());
     EXPECT_EQ(m_road.submissions().size(), 1);
     EXPECT_EQ(notificationsEndingWith(kUploadSucceeded),
               QStringList({kUploading, kUploadSucceeded}));
@@ -161,7 +220,7 @@ TEST_F(PrintRoadTest, onePrintArrivesWhole)
     ASSERT_EQ(::stat(QFile::encodeName(databasePath).constData(), &database), 0);
     EXPECT_NE(database.st_uid, 0u);
     // The monitor made the client the handler of its hand-off URLs.
-    EXPECT_TRUE(TestSupport::readFile(m_road.workPath(QStringLiteral("config/mimeapps.list")))
+    EXPECT_TRUE(TestSupport::readFile(workPath(QStringLiteral("config/mimeapps.list")))
                     .contains("x-scheme-handler/vandrix=com.dalvemor.vqm.client.desktop"));
     // With nothing left to do, the client ends by itself.
     const Result<Done> ended = m_road.waitForClientExit(kClientIdleEnd);
@@ -170,18 +229,147 @@ TEST_F(PrintRoadTest, onePrintArrivesWhole)
 
 TEST_F(PrintRoadTest, twoQuickPrintsBothArrive)
 {
-    const QList<Document> documents{{QStringLiteral("Rechnung März"), 1, 1},
-                                    {QStringLiteral("Minutes"), 3, 2}};
-    print(documents);
+    QList<Print> prints{pdf(QStringLiteral("Rechnung März"), 1, 1),
+                        pdf(QStringLiteral("Minutes"), 3, 2)};
+    print(prints);
     waitForReports(2);
 
-    for (const Document &document : documents)
-        expectArrivedWhole(document);
+    for (const Print &print : std::as_const(prints))
+        expectArrivedWhole(print);
     EXPECT_EQ(m_road.submissions().size(), 2);
     const QStringList notifications = notificationsEndingWith(kUploadSucceeded);
     EXPECT_EQ(notifications.count(kUploading), 2) << notifications.join(", ").toStdString();
     ASSERT_FALSE(notifications.isEmpty());
     EXPECT_EQ(notifications.last(), kUploadSucceeded) << notifications.join(", ").toStdString();
+}
+
+// The options shape the pages the service receives and counts; copies stay a count.
+TEST_F(PrintRoadTest, printOptionsShapeThePagesTheServiceReceives)
+{
+    QList<Print> prints{
+        pdf(QStringLiteral("Range of two, twice"), 5, 2, {QStringLiteral("page-ranges=2-3")},
+            {{2}, {3}}),
+        pdf(QStringLiteral("Two per sheet"), 5, 1, {QStringLiteral("number-up=2")},
+            {{1, 2}, {3, 4}, {5}}),
+        pdf(QStringLiteral("Odd pages, three times"), 5, 3, {QStringLiteral("page-set=odd")},
+            {{1}, {3}, {5}}),
+        pdf(QStringLiteral("Turned"), 2, 1, {QStringLiteral("landscape")}),
+    };
+    print(prints);
+    waitForReports(int(prints.size()));
+
+    for (const Print &print : std::as_const(prints))
+        expectArrivedWhole(print);
+    // The row still records the orientation asked for; pdftopdf has turned the pages (a
+    // landscape box shown rotated), as on any CUPS PDF queue.
+    EXPECT_EQ(memberText(registrationOf(prints.last()), "orientation"),
+              QString::number(JobOptions::kLandscape));
+    EXPECT_EQ(memberText(registrationOf(prints.first()), "orientation"),
+              QString::number(JobOptions::kPortrait));
+}
+
+// Text, images and PostScript reach the backend as PDF made by CUPS's filters.
+TEST_F(PrintRoadTest, otherFormatsArriveAsPdf)
+{
+    const QString source = workPath(QStringLiteral("source.pdf"));
+    ASSERT_TRUE(SamplePdf::write(source, 2));
+    const QStringList lines{QStringLiteral("Tarvello plain text"),
+                            QStringLiteral("printed without an application")};
+    const QString text = workPath(QStringLiteral("notes.txt"));
+    const QString image = workPath(QStringLiteral("picture.png"));
+    const QString postScript = workPath(QStringLiteral("poster.ps"));
+    for (const Result<Done> &written :
+         {SampleDocuments::writeText(text, lines), SampleDocuments::writeImage(image, source),
+          SampleDocuments::writePostScript(postScript, source)})
+        ASSERT_TRUE(written) << written.error().description.toStdString();
+
+    // One page each for the text and the image, whose text pdftotext cannot read back: the image
+    // has none, and texttopdf embeds its font without a map to Unicode.
+    QList<Print> prints{
+        printOf(text, QStringLiteral("Plain text"), 1, {}, QList<ArrivalCheck::PageTexts>{{}}),
+        printOf(image, QStringLiteral("Image"), 2, {}, QList<ArrivalCheck::PageTexts>{{}}),
+        printOf(postScript, QStringLiteral("PostScript"), 1, {}, ArrivalCheck::pagesOf(source)),
+    };
+    print(prints);
+    waitForReports(int(prints.size()));
+
+    for (const Print &print : std::as_const(prints))
+        expectArrivedWhole(print);
+}
+
+// White space after the end marker: pdftopdf writes a new PDF, and a raw job's PDF is published
+// without the tail, so that the monitor's completeness rule takes it.
+TEST_F(PrintRoadTest, pdfWithWhitespaceTailArrivesWhole)
+{
+    const struct
+    {
+        const char *title;
+        QStringList options;
+    } cases[] = {{"Tail through the filters", {}}, {"Tail sent raw", {QLatin1String(kRawOption)}}};
+    QList<Print> prints;
+    for (const auto &tailCase : cases) {
+        const QString title = QLatin1String(tailCase.title);
+        const QString path = workPath(title + QStringLiteral(".pdf"));
+        ASSERT_TRUE(SamplePdf::write(path, 2));
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::Append) && file.write(kWhitespaceTail) > 0);
+        file.close();
+        prints << printOf(path, title, 1, tailCase.options, ArrivalCheck::pagesOf(path));
+    }
+    print(prints);
+    waitForReports(int(prints.size()));
+
+    for (const Print &print : std::as_const(prints))
+        expectArrivedWhole(print);
+    // Sent raw, the published PDF is the printed one without (all or part of) its tail.
+    const QByteArray printed = TestSupport::readFile(prints.last().request.file);
+    const QByteArray published =
+        TestSupport::readFile(m_road.publishedCopyOf(prints.last().requestId));
+    ASSERT_TRUE(printed.startsWith(published)) << published.right(16).toHex().toStdString();
+    EXPECT_TRUE(printed.mid(published.size()).trimmed().isEmpty());
+    EXPECT_LT(published.size(), printed.size());
+}
+
+// A raw job that is not a PDF: the backend refuses it, so CUPS cancels it with the backend's
+// reason, nothing of it reaches the monitor or the job table, and the queue takes the next job.
+TEST_F(PrintRoadTest, rawNonPdfIsRefusedAndTheQueueGoesOn)
+{
+    const QString text = workPath(QStringLiteral("raw.txt"));
+    ASSERT_TRUE(SampleDocuments::writeText(text, {QStringLiteral("not a PDF")}));
+    QList<Print> refused{printOf(text, QStringLiteral("Raw text"), 1, {QLatin1String(kRawOption)},
+                                 QList<ArrivalCheck::PageTexts>{})};
+    print(refused);
+    const Result<QJsonObject> ended = m_road.waitForJobEnd(refused.first().requestId, kJobEndLimit);
+    ASSERT_TRUE(ended) << ended.error().description.toStdString();
+    EXPECT_EQ(ended->value(QStringLiteral("job-state")).toInt(), PrivateCups::kJobCanceled)
+        << dump(ended.value());
+    // The backend's reason, from its "ERROR:" line.
+    EXPECT_TRUE(ended->value(QStringLiteral("job-printer-state-message"))
+                    .toString()
+                    .contains(QStringLiteral("not a PDF")))
+        << dump(ended.value());
+
+    const Result<QJsonObject> queue = m_road.queueAttributes();
+    ASSERT_TRUE(queue) << queue.error().description.toStdString();
+    EXPECT_TRUE(queue->value(QStringLiteral("printer-is-accepting-jobs")).toBool())
+        << dump(queue.value());
+    EXPECT_NE(queue->value(QStringLiteral("printer-state")).toInt(), PrivateCups::kQueueStopped)
+        << dump(queue.value());
+    EXPECT_FALSE(
+        keywords(queue.value(), "printer-state-reasons").contains(QStringLiteral("paused")))
+        << dump(queue.value());
+
+    QList<Print> next{pdf(QStringLiteral("After the refused one"), 1, 1)};
+    print(next);
+    waitForReports(1);
+    expectArrivedWhole(next.first());
+    EXPECT_EQ(m_road.submissions().size(), 1);
+    EXPECT_TRUE(m_road.publishedCopyOf(refused.first().requestId).isNull());
+    EXPECT_EQ(m_road.spoolEntries(), QStringList())
+        << m_road.spoolEntries().join(", ").toStdString();
+    const Result<bool> row = m_road.hasJobRow(refused.first().requestId);
+    ASSERT_TRUE(row) << row.error().description.toStdString();
+    EXPECT_FALSE(row.value());
 }
 
 } // namespace

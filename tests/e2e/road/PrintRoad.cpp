@@ -5,11 +5,15 @@
 #include "RoadFiles.h"
 #include "Tool.h"
 
+#include "foundation/JobDatabase.h"
 #include "foundation/SpoolLayout.h"
+
+#include <SQLiteCpp/SQLiteCpp.h>
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QJsonDocument>
 #include <QRegularExpression>
 #include <QSettings>
 
@@ -20,6 +24,7 @@ namespace {
 constexpr auto kErrorDomain = "e2e.road";
 constexpr std::chrono::seconds kStartLimit{20};
 constexpr std::chrono::seconds kClientEndLimit{5};
+constexpr int kDatabaseBusyLimitMs = 5000;
 constexpr auto kBackendComponent = "backend";
 constexpr auto kPpdName = "Tarvello.ppd";
 constexpr auto kDesktopEntryName = "com.dalvemor.vqm.client.desktop";
@@ -103,7 +108,7 @@ Result<Done> PrintRoad::start()
                                              QFile::ReadGroup | QFile::ExeGroup | QFile::ReadOther |
                                              QFile::ExeOther);
     for (const char *name : {"cups", "sim", "session", "home", "config", "data/applications",
-                             "data-dirs", "cache", "runtime", "logs"}) {
+                             "data-dirs", "cache", "runtime", "logs", "published"}) {
         if (!QDir().mkpath(workPath(QLatin1String(name))))
             return roadError(QStringLiteral("cannot create %1").arg(workPath(QLatin1String(name))));
     }
@@ -112,6 +117,10 @@ Result<Done> PrintRoad::start()
 
     if (auto installed = installBackend(); !installed)
         return installed;
+    m_capture = std::make_unique<PublishedPdfCapture>(QLatin1String(SpoolLayout::kPdfFolder),
+                                                      workPath(QStringLiteral("published")));
+    if (auto capturing = m_capture->start(); !capturing)
+        return capturing;
     m_cups = std::make_unique<PrivateCups>(workPath(QStringLiteral("cups")));
     if (auto started = m_cups->start(kStartLimit); !started)
         return started;
@@ -264,6 +273,8 @@ void PrintRoad::stop()
         m_simulator->stop();
     if (m_cups)
         m_cups->stop();
+    if (m_capture)
+        m_capture->stop();
 }
 
 Result<QStringList> PrintRoad::print(const QList<PrivateCups::PrintRequest> &requests)
@@ -289,6 +300,66 @@ Result<Done> PrintRoad::waitForClientExit(std::chrono::milliseconds limit)
     return roadError(QStringLiteral("the client still runs after %1 s\n%2")
                          .arg(std::chrono::duration_cast<std::chrono::seconds>(limit).count())
                          .arg(diagnostics()));
+}
+
+QString PrintRoad::publishedCopyOf(const QString &requestId) const
+{
+    return m_capture->copyOf(PrivateCups::jobIdOf(requestId));
+}
+
+Result<QJsonObject> PrintRoad::waitForJobEnd(const QString &requestId,
+                                             std::chrono::milliseconds limit)
+{
+    const qint64 jobId = PrivateCups::jobIdOf(requestId);
+    // Asked at the first look.
+    Result<QJsonObject> attributes{Error{}};
+    const bool ended = Polling::until(
+        [&] {
+            attributes = m_cups->jobAttributes(jobId);
+            return !attributes || attributes->value(QStringLiteral("job-state")).toInt() >=
+                                      PrivateCups::kJobCanceled;
+        },
+        limit);
+    if (!attributes)
+        return attributes;
+    if (!ended)
+        return roadError(
+            QStringLiteral("CUPS has not ended %1 within %2 s: %3\n%4")
+                .arg(requestId)
+                .arg(std::chrono::duration_cast<std::chrono::seconds>(limit).count())
+                .arg(QString::fromUtf8(QJsonDocument(attributes.value()).toJson()), diagnostics()));
+    return attributes;
+}
+
+Result<QJsonObject> PrintRoad::queueAttributes() const
+{
+    return m_cups->queueAttributes();
+}
+
+QStringList PrintRoad::spoolEntries() const
+{
+    return QDir(QLatin1String(SpoolLayout::kPdfFolder))
+        .entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
+}
+
+Result<bool> PrintRoad::hasJobRow(const QString &requestId) const
+{
+    const QString path = QStringLiteral("%1/%2").arg(QLatin1String(SpoolLayout::kDatabaseFolder),
+                                                     QLatin1String(JobDatabase::kFileName));
+    if (!QFileInfo::exists(path))
+        return false;
+    try {
+        SQLite::Database database(QFile::encodeName(path).toStdString(), SQLite::OPEN_READONLY,
+                                  kDatabaseBusyLimitMs);
+        SQLite::Statement query(database, QStringLiteral("SELECT COUNT(*) FROM %1 WHERE job_id = ?")
+                                              .arg(QLatin1String(JobDatabase::kTableName))
+                                              .toStdString());
+        query.bind(1, static_cast<int64_t>(PrivateCups::jobIdOf(requestId)));
+        return query.executeStep() && query.getColumn(0).getInt64() > 0;
+    } catch (const std::exception &failure) {
+        return roadError(QStringLiteral("cannot read the job table in %1: %2")
+                             .arg(path, QString::fromUtf8(failure.what())));
+    }
 }
 
 QList<QJsonObject> PrintRoad::submissions() const
@@ -337,5 +408,7 @@ QString PrintRoad::diagnostics() const
         section(QStringLiteral("session bus"), m_session->logTail());
     if (m_cups)
         section(QStringLiteral("cupsd error log"), m_cups->errorLogTail());
+    if (m_capture && !m_capture->failures().isEmpty())
+        section(QStringLiteral("published PDFs not kept"), m_capture->failures().join(u'\n'));
     return text;
 }

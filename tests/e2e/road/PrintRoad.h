@@ -6,13 +6,15 @@
 // the INI file pointing at it, a user whose settings hold the service account, a private session
 // bus with a recording notification service, and vqmmonitor, which opens each job's hand-off URL
 // in the client through GIO. Documents go in with lp; what arrived is read back from the
-// simulator's FTP folder and record, and from the notifications.
+// simulator's FTP folder and record, and from the notifications; what the backend published for
+// each job is kept as it was published (PublishedPdfCapture), and CUPS is asked how each job ended.
 //
 // Writes to the programs' fixed folders, so start() refuses to run outside the private
 // namespaces of tests/e2e/private-road (PrivateRoadCheck). Main thread only; it waits by polling.
 
 #include "NotificationSession.h"
 #include "PrivateCups.h"
+#include "PublishedPdfCapture.h"
 #include "ServiceSimProcess.h"
 
 #include "foundation/Error.h"
@@ -64,6 +66,17 @@ public:
     // Waits until the client has ended by itself.
     Result<Done> waitForClientExit(std::chrono::milliseconds limit);
 
+    // The copy of the PDF the backend published for the request's job, or a null text while it
+    // has published none.
+    QString publishedCopyOf(const QString &requestId) const;
+    // The job's attributes (PrivateCups::jobAttributes) once CUPS has ended it.
+    Result<QJsonObject> waitForJobEnd(const QString &requestId, std::chrono::milliseconds limit);
+    Result<QJsonObject> queueAttributes() const;
+    // Every entry of the spool folder, hidden ones included.
+    QStringList spoolEntries() const;
+    // Whether the job table holds a row for the job.
+    Result<bool> hasJobRow(const QString &requestId) const;
+
     // The jobs registered with the service ("addSubmitJobInfo"), oldest first.
     QList<QJsonObject> submissions() const;
     // The upload reports ("fileFtpUploadInfo"), oldest first.
@@ -87,6 +100,7 @@ private:
 
     Programs m_programs;
     QTemporaryDir m_work;
+    std::unique_ptr<PublishedPdfCapture> m_capture;
     std::unique_ptr<PrivateCups> m_cups;
     std::unique_ptr<ServiceSimProcess> m_simulator;
     std::unique_ptr<NotificationSession> m_session;

@@ -7,8 +7,11 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonDocument>
 #include <QProcess>
 #include <QRegularExpression>
+#include <QUrl>
 
 #include <memory>
 #include <vector>
@@ -17,6 +20,39 @@ namespace {
 
 constexpr auto kErrorDomain = "e2e.cups";
 constexpr int kClientLimitMs = 30000;
+constexpr auto kIppLimitSeconds = "30";
+
+// ipptool requests, each asking for the attributes the road reads; $uri is the URI ipptool is
+// given.
+struct IppRequest
+{
+    const char *fileName;
+    const char *text;
+};
+constexpr IppRequest kJobRequest{"job.test",
+                                 "{\n"
+                                 "  NAME \"job attributes\"\n"
+                                 "  OPERATION Get-Job-Attributes\n"
+                                 "  GROUP operation-attributes-tag\n"
+                                 "  ATTR charset attributes-charset utf-8\n"
+                                 "  ATTR naturalLanguage attributes-natural-language en\n"
+                                 "  ATTR uri job-uri $uri\n"
+                                 "  ATTR keyword requested-attributes "
+                                 "job-state,job-state-reasons,job-printer-state-message\n"
+                                 "  STATUS successful-ok\n"
+                                 "}\n"};
+constexpr IppRequest kQueueRequest{"queue.test",
+                                   "{\n"
+                                   "  NAME \"queue attributes\"\n"
+                                   "  OPERATION Get-Printer-Attributes\n"
+                                   "  GROUP operation-attributes-tag\n"
+                                   "  ATTR charset attributes-charset utf-8\n"
+                                   "  ATTR naturalLanguage attributes-natural-language en\n"
+                                   "  ATTR uri printer-uri $uri\n"
+                                   "  ATTR keyword requested-attributes "
+                                   "printer-state,printer-state-reasons,printer-is-accepting-jobs\n"
+                                   "  STATUS successful-ok\n"
+                                   "}\n"};
 
 Error cupsError(const QString &description)
 {
@@ -42,24 +78,24 @@ QString PrivateCups::socketPath() const
 
 Result<Done> PrivateCups::writeConfiguration() const
 {
-    for (const char *name : {"etc", "state", "spool", "cache", "tmp", "log"}) {
+    for (const char *name : {"etc", "state", "spool", "cache", "log", "ipp"}) {
         if (!QDir().mkpath(path(QLatin1String(name))))
             return cupsError(QStringLiteral("cannot create %1").arg(path(QLatin1String(name))));
     }
-    // Files and folders of the machine's server; ServerBin stays the machine's, whose backend
-    // folder the road fills.
+    // Files and folders of its own. ServerBin stays the machine's: its filters (cups-filters'),
+    // and its backend folder, which the road fills. The temporary folder is left to cupsd, which
+    // makes it below the spool for the filters' user (pdftopdf keeps piped input there).
     const QString files = QStringLiteral("ServerRoot %1\n"
                                          "StateDir %2\n"
                                          "RequestRoot %3\n"
                                          "CacheDir %4\n"
-                                         "TempDir %5\n"
-                                         "ErrorLog %6/error_log\n"
-                                         "AccessLog %6/access_log\n"
-                                         "PageLog %6/page_log\n"
-                                         "Printcap %7\n"
+                                         "ErrorLog %5/error_log\n"
+                                         "AccessLog %5/access_log\n"
+                                         "PageLog %5/page_log\n"
+                                         "Printcap %6\n"
                                          "SystemGroup root\n")
                               .arg(path("etc"), path("state"), path("spool"), path("cache"),
-                                   path("tmp"), path("log"), path("printcap"));
+                                   path("log"), path("printcap"));
     // Only root reaches the socket (its folder is root's alone), so no request needs a login.
     const QString daemon = QStringLiteral("LogLevel info\n"
                                           "Listen %1\n"
@@ -80,6 +116,11 @@ Result<Done> PrivateCups::writeConfiguration() const
     if (!RoadFiles::writeText(path("etc/cups-files.conf"), files) ||
         !RoadFiles::writeText(path("etc/cupsd.conf"), daemon))
         return cupsError(QStringLiteral("cannot write the configuration in %1").arg(path("etc")));
+    for (const IppRequest &request : {kJobRequest, kQueueRequest}) {
+        const QString file = path(QStringLiteral("ipp/") + QLatin1String(request.fileName));
+        if (!RoadFiles::writeText(file, QString::fromLatin1(request.text)))
+            return cupsError(QStringLiteral("cannot write %1").arg(file));
+    }
     return Done{};
 }
 
@@ -132,10 +173,13 @@ Result<QStringList> PrivateCups::print(const QList<PrintRequest> &requests) cons
         auto lp = std::make_unique<QProcess>();
         lp->setProcessEnvironment(clientEnvironment());
         lp->setProcessChannelMode(QProcess::MergedChannels);
-        lp->start(QStringLiteral("lp"),
-                  {QStringLiteral("-d"), QLatin1String(kQueue), QStringLiteral("-t"), request.title,
-                   QStringLiteral("-n"), QString::number(request.copies), QStringLiteral("-o"),
-                   QStringLiteral("media=") + request.media, request.file});
+        QStringList arguments{QStringLiteral("-d"), QLatin1String(kQueue),
+                              QStringLiteral("-t"), request.title,
+                              QStringLiteral("-n"), QString::number(request.copies),
+                              QStringLiteral("-o"), QStringLiteral("media=") + request.media};
+        for (const QString &option : request.options)
+            arguments << QStringLiteral("-o") << option;
+        lp->start(QStringLiteral("lp"), arguments << request.file);
         printers.push_back(std::move(lp));
     }
     static const QRegularExpression requestId(QStringLiteral("request id is (\\S+)"));
@@ -150,6 +194,47 @@ Result<QStringList> PrivateCups::print(const QList<PrintRequest> &requests) cons
         ids << match.captured(1);
     }
     return ids;
+}
+
+qint64 PrivateCups::jobIdOf(const QString &requestId)
+{
+    const QString prefix = QLatin1String(kQueue) + u'-';
+    return requestId.startsWith(prefix) ? requestId.mid(prefix.size()).toLongLong() : 0;
+}
+
+Result<QJsonObject> PrivateCups::jobAttributes(qint64 jobId) const
+{
+    return attributes(kJobRequest.fileName, QStringLiteral("/jobs/%1").arg(jobId),
+                      "job-attributes-tag");
+}
+
+Result<QJsonObject> PrivateCups::queueAttributes() const
+{
+    return attributes(kQueueRequest.fileName, QStringLiteral("/printers/") + QLatin1String(kQueue),
+                      "printer-attributes-tag");
+}
+
+Result<QJsonObject> PrivateCups::attributes(const char *request, const QString &resource,
+                                            const char *group) const
+{
+    // A host name that is a path names a local socket.
+    const QString uri =
+        QStringLiteral("ipp://%1%2")
+            .arg(QString::fromLatin1(QUrl::toPercentEncoding(socketPath())), resource);
+    const Result<QByteArray> answer =
+        Tool::run(QStringLiteral("ipptool"),
+                  {QStringLiteral("-j"), QStringLiteral("-T"), QLatin1String(kIppLimitSeconds), uri,
+                   path(QStringLiteral("ipp/") + QLatin1String(request))});
+    if (!answer)
+        return answer.error();
+    // One object per attribute group.
+    const QJsonArray groups = QJsonDocument::fromJson(answer.value()).array();
+    for (const QJsonValue &entry : groups) {
+        if (entry.toObject().value(QStringLiteral("group-tag")).toString() == QLatin1String(group))
+            return entry.toObject();
+    }
+    return cupsError(QStringLiteral("ipptool gave no %1 for %2: %3")
+                         .arg(QLatin1String(group), uri, QString::fromUtf8(answer.value())));
 }
 
 QProcessEnvironment PrivateCups::clientEnvironment() const
