@@ -15,22 +15,13 @@
 #include <array>
 #include <cerrno>
 #include <cstdint>
-#include <cstring>
 
 namespace {
 
-constexpr auto kErrorDomain = "e2e.capture";
 constexpr mode_t kCopyMode = 0644;
 constexpr qsizetype kCopyBlockSize = 1024 * 1024;
 constexpr size_t kEventBufferSize = 4096;
 constexpr size_t kLinkTargetSize = 4096;
-
-Error systemError(const QString &what)
-{
-    const int code = errno;
-    return Error{QString::fromLatin1(kErrorDomain), code,
-                 QStringLiteral("%1: %2").arg(what, QString::fromLocal8Bit(strerror(code)))};
-}
 
 // The path the descriptor was opened at, as this process sees it.
 QString pathOf(int descriptor)
@@ -58,15 +49,18 @@ Result<Done> PublishedPdfCapture::start()
     m_marks.reset(::fanotify_init(FAN_CLASS_CONTENT | FAN_CLOEXEC | FAN_NONBLOCK,
                                   O_RDONLY | O_CLOEXEC | O_LARGEFILE));
     if (!m_marks.valid())
-        return systemError(QStringLiteral("cannot watch the opens in %1 (fanotify needs root)")
-                               .arg(m_spoolFolder));
+        return SharedFolderFiles::systemError(
+            QStringLiteral("cannot watch the opens in %1 (fanotify needs root)").arg(m_spoolFolder),
+            errno);
     // Opens of the folder's files only, not of the folder itself (no FAN_ONDIR).
     if (::fanotify_mark(m_marks.get(), FAN_MARK_ADD, FAN_OPEN_PERM | FAN_EVENT_ON_CHILD, AT_FDCWD,
                         QFile::encodeName(m_spoolFolder).constData()) != 0)
-        return systemError(QStringLiteral("cannot mark %1").arg(m_spoolFolder));
+        return SharedFolderFiles::systemError(QStringLiteral("cannot mark %1").arg(m_spoolFolder),
+                                              errno);
     m_wakeUp.reset(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK));
     if (!m_wakeUp.valid())
-        return systemError(QStringLiteral("cannot make the capture's wake-up descriptor"));
+        return SharedFolderFiles::systemError(
+            QStringLiteral("cannot make the capture's wake-up descriptor"), errno);
     m_worker = std::thread([this] { answerOpens(); });
     return Done{};
 }
@@ -148,14 +142,16 @@ Result<Done> PublishedPdfCapture::copy(int source, const QString &name) const
     for (;;) {
         const ssize_t length = ::pread(source, block.data(), size_t(block.size()), offset);
         if (length < 0)
-            return systemError(QStringLiteral("cannot read the published %1").arg(name));
+            return SharedFolderFiles::systemError(
+                QStringLiteral("cannot read the published %1").arg(name), errno);
         if (length == 0)
             return Done{};
         for (ssize_t written = 0; written < length;) {
             const ssize_t step =
                 ::write(target->get(), block.constData() + written, size_t(length - written));
             if (step < 0)
-                return systemError(QStringLiteral("cannot write the copy of %1").arg(name));
+                return SharedFolderFiles::systemError(
+                    QStringLiteral("cannot write the copy of %1").arg(name), errno);
             written += step;
         }
         offset += length;
