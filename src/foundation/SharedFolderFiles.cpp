@@ -36,6 +36,22 @@ Result<FileDescriptor> checkedRegular(FileDescriptor file, const QString &what)
     return file;
 }
 
+// A folder of the shared tree is trusted when root or this program's own user owns it.
+Result<FileDescriptor> checkedOwner(FileDescriptor folder, const QString &what)
+{
+    struct stat status = {};
+    if (::fstat(folder.get(), &status) != 0)
+        return SharedFolderFiles::systemError(QStringLiteral("cannot read %1").arg(what), errno);
+    if (status.st_uid != 0 && status.st_uid != ::geteuid()) {
+        return SharedFolderFiles::systemError(
+            QStringLiteral("the folder %1 belongs to user %2, not to root or to this user")
+                .arg(what)
+                .arg(status.st_uid),
+            EPERM);
+    }
+    return folder;
+}
+
 Result<FileDescriptor> openedRegular(int descriptor, const QString &what)
 {
     if (descriptor < 0)
@@ -73,6 +89,26 @@ Result<FileDescriptor> SharedFolderFiles::openFolder(const QString &path)
     if (folder < 0)
         return systemError(QStringLiteral("cannot open the folder %1").arg(path), errno);
     return FileDescriptor(folder);
+}
+
+Result<FileDescriptor> SharedFolderFiles::openOwnedFolder(const QString &path)
+{
+    Result<FileDescriptor> folder = openFolder(path);
+    if (!folder)
+        return folder;
+    return checkedOwner(std::move(folder.value()), path);
+}
+
+Result<FileDescriptor> SharedFolderFiles::openOwnedFolder(int parent, const QString &name)
+{
+    const QByteArray encoded = checkedName(name);
+    if (encoded.isEmpty())
+        return systemError(QStringLiteral("cannot open the folder %1").arg(name), EINVAL);
+    FileDescriptor folder(
+        ::openat(parent, encoded.constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+    if (!folder.valid())
+        return systemError(QStringLiteral("cannot open the folder %1").arg(name), errno);
+    return checkedOwner(std::move(folder), name);
 }
 
 Result<FileDescriptor> SharedFolderFiles::createFile(int folder, const QString &name, mode_t mode,
@@ -119,6 +155,26 @@ Result<FileDescriptor> SharedFolderFiles::openRegularFile(int folder, const QStr
 Result<FileDescriptor> SharedFolderFiles::openRegularFile(const QString &path, int flags)
 {
     return openedRegular(::open(QFile::encodeName(path).constData(), flags | kOpenFlags), path);
+}
+
+Result<Done> SharedFolderFiles::removeCheckedFile(int folder, const QString &name,
+                                                  const struct stat &checked)
+{
+    const QByteArray encoded = checkedName(name);
+    if (encoded.isEmpty())
+        return systemError(QStringLiteral("cannot remove %1").arg(name), EINVAL);
+    struct stat current = {};
+    if (::fstatat(folder, encoded.constData(), &current, AT_SYMLINK_NOFOLLOW) != 0)
+        return systemError(QStringLiteral("cannot remove %1").arg(name), errno);
+    if (!S_ISREG(current.st_mode) || current.st_dev != checked.st_dev ||
+        current.st_ino != checked.st_ino) {
+        return systemError(
+            QStringLiteral("%1 is no longer the file that was checked; left alone").arg(name),
+            ESTALE);
+    }
+    if (::unlinkat(folder, encoded.constData(), 0) != 0)
+        return systemError(QStringLiteral("cannot remove %1").arg(name), errno);
+    return Done{};
 }
 
 Result<Done> SharedFolderFiles::setMode(int descriptor, mode_t mode)

@@ -51,6 +51,13 @@ public:
     // Opens the folder itself (not a link to one) for use with the functions below.
     static Result<FileDescriptor> openFolder(const QString &path);
 
+    // As openFolder, for a folder of the shared tree that this program works in: it must also be
+    // owned by root or by the user this program runs as. A folder that another user made or put
+    // at the name is refused with EPERM, its owner named.
+    static Result<FileDescriptor> openOwnedFolder(const QString &path);
+    // The same for an entry of an opened folder.
+    static Result<FileDescriptor> openOwnedFolder(int parent, const QString &name);
+
     // Creates a new file in the folder, open for writing (and reading when readable is set), and
     // sets its mode with fchmod so that the umask does not narrow it. Fails when the name exists.
     static Result<FileDescriptor> createFile(int folder, const QString &name, mode_t mode,
@@ -68,6 +75,12 @@ public:
     static Result<FileDescriptor> openRegularFile(int folder, const QString &name, int flags);
     // The same by path: only the last component is refused when it is a link.
     static Result<FileDescriptor> openRegularFile(const QString &path, int flags);
+
+    // Removes the entry only while it is still the regular file that was checked (same device and
+    // inode, the name itself never followed). Anything else now at the name (a folder, a link,
+    // another file) is left alone and reported with ESTALE.
+    static Result<Done> removeCheckedFile(int folder, const QString &name,
+                                          const struct stat &checked);
 
     // Sets the mode through the open descriptor.
     static Result<Done> setMode(int descriptor, mode_t mode);

@@ -4,6 +4,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 
 #include <fcntl.h>
@@ -11,6 +12,9 @@
 #include <unistd.h>
 
 #include <gtest/gtest.h>
+
+#include <functional>
+#include <vector>
 
 namespace {
 
@@ -146,6 +150,81 @@ TEST_F(SharedFolderFilesTest, FolderThatIsALinkIsRefused)
     const auto folder = SharedFolderFiles::openFolder(m_root.filePath("link-to-shared"));
     ASSERT_FALSE(folder);
     EXPECT_EQ(folder.error().code, ENOTDIR);
+}
+
+TEST_F(SharedFolderFilesTest, OwnedFolderIsOneOfRootOrThisUserNeverAnotherUsersOrALink)
+{
+    ASSERT_TRUE(QDir(sharedPath()).mkdir("ours"));
+    ASSERT_TRUE(QDir(sharedPath()).mkdir("theirs"));
+    ASSERT_TRUE(QFile::link(entry("ours"), entry("link")));
+    const uid_t otherUser = ::geteuid() == 0 ? 65534 : 0;
+    const QByteArray theirs = QFile::encodeName(entry("theirs"));
+    if (::chown(theirs.constData(), otherUser, gid_t(-1)) != 0)
+        GTEST_SKIP() << "cannot give a folder to another user here";
+
+    EXPECT_TRUE(SharedFolderFiles::openOwnedFolder(entry("ours")));
+    EXPECT_TRUE(SharedFolderFiles::openOwnedFolder(m_folder.get(), "ours"));
+    for (const auto &opened : {SharedFolderFiles::openOwnedFolder(entry("theirs")),
+                               SharedFolderFiles::openOwnedFolder(m_folder.get(), "theirs")}) {
+        ASSERT_FALSE(opened);
+        EXPECT_EQ(opened.error().code, EPERM);
+        EXPECT_TRUE(opened.error().description.contains(QString::number(otherUser)));
+    }
+    EXPECT_FALSE(SharedFolderFiles::openOwnedFolder(entry("link")));
+    EXPECT_FALSE(SharedFolderFiles::openOwnedFolder(m_folder.get(), "link"));
+    EXPECT_FALSE(SharedFolderFiles::openOwnedFolder(m_folder.get(), "../shared"));
+}
+
+TEST_F(SharedFolderFilesTest, RemoveCheckedFileRemovesOnlyTheFileThatWasChecked)
+{
+    struct Case
+    {
+        const char *what;
+        std::function<void(const QString &name)> swap; // what happens after the check
+        bool removed;
+    };
+    const std::vector<Case> cases = {
+        {"unchanged", [](const QString &) {}, true},
+        {"replaced by another file",
+         [this](const QString &name) {
+             // Made before the checked one goes, so that it cannot reuse its inode.
+             ASSERT_TRUE(TestSupport::writeFile(entry("other"), "other"));
+             ASSERT_EQ(::rename(QFile::encodeName(entry("other")).constData(),
+                                QFile::encodeName(entry(name)).constData()),
+                       0);
+         },
+         false},
+        {"replaced by a link to the secret",
+         [this](const QString &name) {
+             ASSERT_TRUE(QFile::remove(entry(name)));
+             plantLink(name, secretPath());
+         },
+         false},
+        {"replaced by a folder",
+         [this](const QString &name) {
+             ASSERT_TRUE(QFile::remove(entry(name)));
+             ASSERT_TRUE(QDir(sharedPath()).mkpath(name + "/inside"));
+         },
+         false},
+    };
+    int round = 0;
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.what);
+        const QString name = QStringLiteral("job-%1.pdf").arg(++round);
+        ASSERT_TRUE(TestSupport::writeFile(entry(name), "checked"));
+        struct stat checked = {};
+        ASSERT_EQ(::lstat(QFile::encodeName(entry(name)).constData(), &checked), 0);
+        c.swap(name);
+        const Result<Done> removed =
+            SharedFolderFiles::removeCheckedFile(m_folder.get(), name, checked);
+        EXPECT_EQ(bool(removed), c.removed);
+        EXPECT_EQ(QFileInfo::exists(entry(name)) || QFileInfo(entry(name)).isSymLink(), !c.removed);
+        if (!c.removed) {
+            EXPECT_EQ(removed.error().code, ESTALE);
+        }
+    }
+    EXPECT_TRUE(QFileInfo::exists(entry("job-4.pdf/inside")));
+    expectSecretUntouched();
 }
 
 } // namespace
