@@ -9,6 +9,7 @@
 #include "ArrivalCheck.h"
 #include "SampleDocuments.h"
 #include "SamplePdf.h"
+#include "Tool.h"
 
 #include "backend/JobOptions.h"
 #include "foundation/JobDatabase.h"
@@ -120,6 +121,35 @@ protected:
         return Print{PrivateCups::PrintRequest{
                          .file = path, .title = title, .copies = copies, .options = options},
                      pages ? pages.value() : QList<ArrivalCheck::PageTexts>{}};
+    }
+
+    // One job of sample PDFs with these numbers of pages, printed with one lp; text: a text file
+    // after the first PDF. Every page of every document must reach the service, in order.
+    Print pdfs(const QString &title, const QList<int> &pages, int copies,
+               const QStringList &options = {}, const QString &textAfterFirst = {})
+    {
+        QStringList files;
+        QList<ArrivalCheck::PageTexts> expected;
+        for (qsizetype i = 0; i < pages.size(); ++i) {
+            const QString path = workPath(QStringLiteral("%1-%2.pdf").arg(title).arg(i + 1));
+            const Result<Done> written = SamplePdf::write(path, pages.at(i));
+            EXPECT_TRUE(written) << written.error().description.toStdString();
+            const Result<QList<ArrivalCheck::PageTexts>> documentPages =
+                ArrivalCheck::pagesOf(path);
+            EXPECT_TRUE(documentPages) << documentPages.error().description.toStdString();
+            files << path;
+            expected << (documentPages ? documentPages.value() : QList<ArrivalCheck::PageTexts>{});
+            if (i == 0 && !textAfterFirst.isNull()) {
+                const QString text = workPath(title + QStringLiteral(".txt"));
+                EXPECT_TRUE(SampleDocuments::writeText(text, {textAfterFirst}));
+                files << text;
+                // texttopdf's page, whose text pdftotext cannot read back.
+                expected << ArrivalCheck::PageTexts{};
+            }
+        }
+        Print print = printOf(files.takeFirst(), title, copies, options, expected);
+        print.request.moreFiles = files;
+        return print;
     }
 
     // Prints them all at once.
@@ -358,6 +388,89 @@ TEST_F(PrintRoadTest, rawNonPdfIsRefusedAndTheQueueGoesOn)
     EXPECT_FALSE(
         keywords(queue.value(), "printer-state-reasons").contains(QStringLiteral("paused")))
         << dump(queue.value());
+
+    QList<Print> next{pdf(QStringLiteral("After the refused one"), 1, 1)};
+    print(next);
+    waitForReports(1);
+    expectArrivedWhole(next.first());
+    EXPECT_EQ(m_road.submissions().size(), 1);
+    EXPECT_TRUE(m_road.publishedCopyOf(refused.first().requestId).isNull());
+    EXPECT_EQ(m_road.spoolEntries(), QStringList())
+        << m_road.spoolEntries().join(", ").toStdString();
+    const Result<bool> row = m_road.hasJobRow(refused.first().requestId);
+    ASSERT_TRUE(row) << row.error().description.toStdString();
+    EXPECT_FALSE(row.value());
+}
+
+// Several files in one lp make one job: one PDF with every page of every document in order, one
+// registration, the pages of all of them counted for every copy. Through the filters and raw
+// alike, a text file among PDFs included.
+TEST_F(PrintRoadTest, severalFilesMakeOneJobWithAllTheirPages)
+{
+    QList<Print> prints{
+        pdfs(QStringLiteral("Two files"), {2, 3}, 1),
+        pdfs(QStringLiteral("Two files, twice"), {1, 2}, 2),
+        pdfs(QStringLiteral("Two raw files"), {2, 3}, 1, {QLatin1String(kRawOption)}),
+        pdfs(QStringLiteral("Text between"), {1, 2}, 1, {}, QStringLiteral("between the PDFs")),
+    };
+    print(prints);
+    waitForReports(int(prints.size()));
+
+    for (const Print &print : std::as_const(prints))
+        expectArrivedWhole(print);
+    EXPECT_EQ(m_road.submissions().size(), prints.size());
+}
+
+// One PDF that holds another one's end marker and header in its own bytes (a file of two PDFs
+// attached to it uncompressed) is one document: sent raw, it is published byte for byte as it was
+// printed.
+TEST_F(PrintRoadTest, onePdfHoldingOtherPdfsArrivesAsItWasPrinted)
+{
+    const QString first = workPath(QStringLiteral("first.pdf"));
+    const QString second = workPath(QStringLiteral("second.pdf"));
+    const QString attached = workPath(QStringLiteral("attached.pdf"));
+    const QString plain = workPath(QStringLiteral("plain.pdf"));
+    const QString carrier = workPath(QStringLiteral("carrier.pdf"));
+    ASSERT_TRUE(SamplePdf::write(first, 1) && SamplePdf::write(second, 2) &&
+                SamplePdf::write(plain, 3));
+    ASSERT_TRUE(TestSupport::writeFile(attached, TestSupport::readFile(first) + "\n" +
+                                                     TestSupport::readFile(second)));
+    const Result<QByteArray> made =
+        Tool::run(QStringLiteral("qpdf"),
+                  {plain, QStringLiteral("--compress-streams=n"),
+                   QStringLiteral("--add-attachment"), attached, QStringLiteral("--"), carrier});
+    ASSERT_TRUE(made) << made.error().description.toStdString();
+    ASSERT_TRUE(TestSupport::readFile(carrier).contains("%%EOF\n%PDF-"));
+
+    QList<Print> prints{
+        printOf(carrier, QStringLiteral("Carrier raw"), 1, {QLatin1String(kRawOption)},
+                ArrivalCheck::pagesOf(carrier)),
+        printOf(carrier, QStringLiteral("Carrier filtered"), 1, {}, ArrivalCheck::pagesOf(carrier)),
+    };
+    print(prints);
+    waitForReports(int(prints.size()));
+
+    for (const Print &print : std::as_const(prints))
+        expectArrivedWhole(print);
+    EXPECT_EQ(TestSupport::readFile(m_road.publishedCopyOf(prints.first().requestId)),
+              TestSupport::readFile(carrier));
+}
+
+// A raw job of a PDF and a text file: the text is no PDF, so the whole job is refused with the
+// reason, and nothing of it is left for the monitor.
+TEST_F(PrintRoadTest, rawPdfWithRawTextIsRefusedWhole)
+{
+    QList<Print> refused{pdfs(QStringLiteral("PDF and text"), {1}, 1, {QLatin1String(kRawOption)},
+                              QStringLiteral("not a PDF"))};
+    print(refused);
+    const Result<QJsonObject> ended = m_road.waitForJobEnd(refused.first().requestId, kJobEndLimit);
+    ASSERT_TRUE(ended) << ended.error().description.toStdString();
+    EXPECT_EQ(ended->value(QStringLiteral("job-state")).toInt(), PrivateCups::kJobCanceled)
+        << dump(ended.value());
+    EXPECT_TRUE(ended->value(QStringLiteral("job-printer-state-message"))
+                    .toString()
+                    .contains(QStringLiteral("not a whole PDF")))
+        << dump(ended.value());
 
     QList<Print> next{pdf(QStringLiteral("After the refused one"), 1, 1)};
     print(next);
