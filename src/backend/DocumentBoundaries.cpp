@@ -164,7 +164,7 @@ Result<QList<qint64>> boundaries(int descriptor, qint64 size, int namedDocuments
             break;
         starts.removeLast();
     }
-    if (starts.size() > 1 && namedDocuments < 2) {
+    if (starts.size() > 1 && namedDocuments == 1) {
         const Result<bool> wholeHolds = holdsAlone(descriptor, 0, size);
         if (!wholeHolds)
             return wholeHolds.error();

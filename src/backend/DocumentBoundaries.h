@@ -9,8 +9,10 @@
 // - it is a boundary only when the bytes before it, from the previous boundary, hold as a PDF of
 //   their own: their last "startxref", counted from their own first byte, points at a
 //   cross-reference table or stream inside them; and the last document must hold the same way;
-// - when the whole file also holds as one PDF (two copies of one PDF hold both ways), it stays
-//   one document unless the job names more than one.
+// - when the whole file also holds as one PDF, and the job names exactly one document, it stays
+//   one. Documents of the same structure (copies of one PDF, pages of one template) hold both
+//   ways, whereas a single PDF would need cross-reference sections at both its last offset and
+//   that offset counted from the header: so without names, the documents are taken.
 // The job's options name its documents (CUPS adds "document-name-supplied" once for each named
 // document; banner pages are documents without a name). When fewer documents hold than the job
 // names, one of them is not a whole PDF (a raw text file among raw PDFs, a document that ends

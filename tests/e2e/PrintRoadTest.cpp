@@ -229,6 +229,44 @@ protected:
         return m_road.notificationBodies();
     }
 
+    // Prints the job, which the backend refuses: CUPS cancels it with the backend's reason, nothing
+    // of it reaches the monitor or the job table, and the queue takes the next job.
+    void expectRefusedAndTheQueueGoesOn(QList<Print> &refused, const QString &reason)
+    {
+        print(refused);
+        const Result<QJsonObject> ended =
+            m_road.waitForJobEnd(refused.first().requestId, kJobEndLimit);
+        ASSERT_TRUE(ended) << ended.error().description.toStdString();
+        EXPECT_EQ(ended->value(QStringLiteral("job-state")).toInt(), PrivateCups::kJobCanceled)
+            << dump(ended.value());
+        // The backend's reason, from its "ERROR:" line.
+        EXPECT_TRUE(
+            ended->value(QStringLiteral("job-printer-state-message")).toString().contains(reason))
+            << dump(ended.value());
+
+        const Result<QJsonObject> queue = m_road.queueAttributes();
+        ASSERT_TRUE(queue) << queue.error().description.toStdString();
+        EXPECT_TRUE(queue->value(QStringLiteral("printer-is-accepting-jobs")).toBool())
+            << dump(queue.value());
+        EXPECT_NE(queue->value(QStringLiteral("printer-state")).toInt(), PrivateCups::kQueueStopped)
+            << dump(queue.value());
+        EXPECT_FALSE(
+            keywords(queue.value(), "printer-state-reasons").contains(QStringLiteral("paused")))
+            << dump(queue.value());
+
+        QList<Print> next{pdf(QStringLiteral("After the refused one"), 1, 1)};
+        print(next);
+        waitForReports(1);
+        expectArrivedWhole(next.first());
+        EXPECT_EQ(m_road.submissions().size(), 1);
+        EXPECT_TRUE(m_road.publishedCopyOf(refused.first().requestId).isNull());
+        EXPECT_EQ(m_road.spoolEntries(), QStringList())
+            << m_road.spoolEntries().join(", ").toStdString();
+        const Result<bool> row = m_road.hasJobRow(refused.first().requestId);
+        ASSERT_TRUE(row) << row.error().description.toStdString();
+        EXPECT_FALSE(row.value());
+    }
+
     PrintRoad m_road;
 };
 
@@ -368,38 +406,7 @@ TEST_F(PrintRoadTest, rawNonPdfIsRefusedAndTheQueueGoesOn)
     ASSERT_TRUE(SampleDocuments::writeText(text, {QStringLiteral("not a PDF")}));
     QList<Print> refused{printOf(text, QStringLiteral("Raw text"), 1, {QLatin1String(kRawOption)},
                                  QList<ArrivalCheck::PageTexts>{})};
-    print(refused);
-    const Result<QJsonObject> ended = m_road.waitForJobEnd(refused.first().requestId, kJobEndLimit);
-    ASSERT_TRUE(ended) << ended.error().description.toStdString();
-    EXPECT_EQ(ended->value(QStringLiteral("job-state")).toInt(), PrivateCups::kJobCanceled)
-        << dump(ended.value());
-    // The backend's reason, from its "ERROR:" line.
-    EXPECT_TRUE(ended->value(QStringLiteral("job-printer-state-message"))
-                    .toString()
-                    .contains(QStringLiteral("not a PDF")))
-        << dump(ended.value());
-
-    const Result<QJsonObject> queue = m_road.queueAttributes();
-    ASSERT_TRUE(queue) << queue.error().description.toStdString();
-    EXPECT_TRUE(queue->value(QStringLiteral("printer-is-accepting-jobs")).toBool())
-        << dump(queue.value());
-    EXPECT_NE(queue->value(QStringLiteral("printer-state")).toInt(), PrivateCups::kQueueStopped)
-        << dump(queue.value());
-    EXPECT_FALSE(
-        keywords(queue.value(), "printer-state-reasons").contains(QStringLiteral("paused")))
-        << dump(queue.value());
-
-    QList<Print> next{pdf(QStringLiteral("After the refused one"), 1, 1)};
-    print(next);
-    waitForReports(1);
-    expectArrivedWhole(next.first());
-    EXPECT_EQ(m_road.submissions().size(), 1);
-    EXPECT_TRUE(m_road.publishedCopyOf(refused.first().requestId).isNull());
-    EXPECT_EQ(m_road.spoolEntries(), QStringList())
-        << m_road.spoolEntries().join(", ").toStdString();
-    const Result<bool> row = m_road.hasJobRow(refused.first().requestId);
-    ASSERT_TRUE(row) << row.error().description.toStdString();
-    EXPECT_FALSE(row.value());
+    expectRefusedAndTheQueueGoesOn(refused, QStringLiteral("not a PDF"));
 }
 
 // Several files in one lp make one job: one PDF with every page of every document in order, one
@@ -433,7 +440,7 @@ TEST_F(PrintRoadTest, onePdfHoldingOtherPdfsArrivesAsItWasPrinted)
     const QString carrier = workPath(QStringLiteral("carrier.pdf"));
     ASSERT_TRUE(SamplePdf::write(first, 1) && SamplePdf::write(second, 2) &&
                 SamplePdf::write(plain, 3));
-    ASSERT_TRUE(TestSupport::writeFile(attached, TestSupport::readFile(first) + "\n" +
+    ASSERT_TRUE(TestSupport::writeFile(attached, TestSupport::readFile(first) +
                                                      TestSupport::readFile(second)));
     const Result<QByteArray> made =
         Tool::run(QStringLiteral("qpdf"),
@@ -462,27 +469,7 @@ TEST_F(PrintRoadTest, rawPdfWithRawTextIsRefusedWhole)
 {
     QList<Print> refused{pdfs(QStringLiteral("PDF and text"), {1}, 1, {QLatin1String(kRawOption)},
                               QStringLiteral("not a PDF"))};
-    print(refused);
-    const Result<QJsonObject> ended = m_road.waitForJobEnd(refused.first().requestId, kJobEndLimit);
-    ASSERT_TRUE(ended) << ended.error().description.toStdString();
-    EXPECT_EQ(ended->value(QStringLiteral("job-state")).toInt(), PrivateCups::kJobCanceled)
-        << dump(ended.value());
-    EXPECT_TRUE(ended->value(QStringLiteral("job-printer-state-message"))
-                    .toString()
-                    .contains(QStringLiteral("not a whole PDF")))
-        << dump(ended.value());
-
-    QList<Print> next{pdf(QStringLiteral("After the refused one"), 1, 1)};
-    print(next);
-    waitForReports(1);
-    expectArrivedWhole(next.first());
-    EXPECT_EQ(m_road.submissions().size(), 1);
-    EXPECT_TRUE(m_road.publishedCopyOf(refused.first().requestId).isNull());
-    EXPECT_EQ(m_road.spoolEntries(), QStringList())
-        << m_road.spoolEntries().join(", ").toStdString();
-    const Result<bool> row = m_road.hasJobRow(refused.first().requestId);
-    ASSERT_TRUE(row) << row.error().description.toStdString();
-    EXPECT_FALSE(row.value());
+    expectRefusedAndTheQueueGoesOn(refused, QStringLiteral("not a whole PDF"));
 }
 
 } // namespace
