@@ -19,7 +19,6 @@ namespace {
 enum class Outcome {
     WritesItsOwnFile, // the job is spooled, its PDF a file of the backend's own
     Fails,            // the job fails with an error line for CUPS
-    Either,           // only what the link names is asserted
 };
 
 enum class Target {
@@ -32,6 +31,7 @@ struct PlantCase
 {
     const char *name; // where the link stands, below the spool root
     Outcome outcome;
+    bool leftAlone; // the link stays as planted; otherwise it is gone
 };
 
 constexpr qint64 kJobId = 21;
@@ -93,17 +93,19 @@ private:
 TEST_F(PlantedEntryTest, linksPlantedAtTheBackendsNamesAreNeverFollowed)
 {
     const PlantCase cases[] = {
-        // Its own temporary name: whatever stands there is replaced by a new file.
-        {"pdf_out/.21.partial", Outcome::WritesItsOwnFile},
+        // The old form of its temporary name: never used now, and a link is no partial file to
+        // sweep away.
+        {"pdf_out/.21.partial", Outcome::WritesItsOwnFile, true},
         // The job's name: the finished file is renamed over the link itself.
-        {"pdf_out/21.pdf", Outcome::WritesItsOwnFile},
+        {"pdf_out/21.pdf", Outcome::WritesItsOwnFile, false},
         // The database is shared with the monitor, so it cannot be replaced: the job fails as
         // for a database that cannot be written.
-        {"db/print_job.db", Outcome::Fails},
-        // SQLite's own journal: removed as stale when it names something, refused when dangling.
-        {"db/print_job.db-journal", Outcome::Either},
-        {"pdf_out", Outcome::Fails},
-        {"db", Outcome::Fails},
+        {"db/print_job.db", Outcome::Fails, true},
+        // SQLite's side files: a link there is removed before SQLite would refuse it.
+        {"db/print_job.db-journal", Outcome::WritesItsOwnFile, false},
+        {"db/print_job.db-wal", Outcome::WritesItsOwnFile, false},
+        {"pdf_out", Outcome::Fails, true},
+        {"db", Outcome::Fails, true},
     };
     for (const PlantCase &plant : cases) {
         for (const Target target : {Target::OutsideFile, Target::OutsideFolder, Target::Dangling}) {
@@ -127,18 +129,23 @@ TEST_F(PlantedEntryTest, linksPlantedAtTheBackendsNamesAreNeverFollowed)
                 EXPECT_FALSE(QFileInfo(pdfPath(kJobId)).isSymLink()) << what;
                 EXPECT_EQ(TestSupport::readFile(pdfPath(kJobId)), kPdf) << what;
                 EXPECT_EQ(modeOf(pdfPath(kJobId)), 0666u) << what;
+                QStringList expected{QStringLiteral("21.pdf")};
+                if (plant.leftAlone && link.startsWith(pdfFolder() + u'/'))
+                    expected.prepend(QFileInfo(link).fileName());
                 EXPECT_EQ(QDir(pdfFolder())
                               .entryList(QDir::AllEntries | QDir::Hidden | QDir::System |
                                          QDir::NoDotAndDotDot),
-                          QStringList{QStringLiteral("21.pdf")})
+                          expected)
                     << what;
             } else if (plant.outcome == Outcome::Fails) {
                 EXPECT_EQ(outcome.status, CUPS_BACKEND_FAILED) << what;
                 EXPECT_TRUE(outcome.messages.startsWith("ERROR: "))
                     << what << outcome.messages.constData();
-                // Left as it was planted.
-                EXPECT_EQ(QFileInfo(link).symLinkTarget(), targetPath(target)) << what;
             }
+            if (plant.leftAlone)
+                EXPECT_EQ(QFileInfo(link).symLinkTarget(), targetPath(target)) << what;
+            else
+                EXPECT_FALSE(QFileInfo(link).isSymLink()) << what;
         }
     }
 }

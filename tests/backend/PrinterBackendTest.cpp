@@ -322,7 +322,9 @@ TEST_F(PrinterBackendTest, cancelledJobLeavesNothingInTheSpoolFolder)
 
     const BackendOutcome outcome = run(jobArguments(13, ""), data, [&] { return cancelled; });
 
-    EXPECT_EQ(outcome.status, CUPS_BACKEND_OK);
+    // CUPS keeps the state of a job it cancelled whatever the status; a job that nothing was
+    // handed over for must never count as printed.
+    EXPECT_EQ(outcome.status, CUPS_BACKEND_FAILED);
     EXPECT_TRUE(outcome.messages.startsWith("INFO: ")) << outcome.messages.constData();
     EXPECT_TRUE(entriesOf(pdfFolder()).isEmpty()) << entriesOf(pdfFolder()).join(' ').toStdString();
     EXPECT_FALSE(row(13).has_value());
