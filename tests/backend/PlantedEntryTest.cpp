@@ -19,6 +19,7 @@ namespace {
 enum class Outcome {
     WritesItsOwnFile, // the job is spooled, its PDF a file of the backend's own
     Fails,            // the job fails with an error line for CUPS
+    Refused,          // CUPS cancels this job alone, with the backend's reason
 };
 
 enum class Target {
@@ -147,6 +148,69 @@ TEST_F(PlantedEntryTest, linksPlantedAtTheBackendsNamesAreNeverFollowed)
             else
                 EXPECT_FALSE(QFileInfo(link).isSymLink()) << what;
         }
+    }
+}
+
+TEST_F(PlantedEntryTest, foldersPlantedAtTheNextJobsNamesStopNoOtherJob)
+{
+    const struct
+    {
+        const char *name; // below the spool root
+        Outcome outcome;
+    } cases[] = {
+        // The old form of the temporary name is not used any more.
+        {"pdf_out/.21.partial", Outcome::WritesItsOwnFile},
+        // No file can replace a folder: that job cannot be handed over.
+        {"pdf_out/21.pdf", Outcome::Refused},
+        // SQLite's side files: the folder is moved aside, its contents kept.
+        {"db/print_job.db-journal", Outcome::WritesItsOwnFile},
+        {"db/print_job.db-wal", Outcome::WritesItsOwnFile},
+        {"db/print_job.db-shm", Outcome::WritesItsOwnFile},
+    };
+    for (const auto &plant : cases) {
+        const std::string what = plant.name;
+        useFreshRoot();
+        openSpoolTree();
+        const QString folder = root() + u'/' + QLatin1String(plant.name);
+        ASSERT_TRUE(OtherUser::runScript(
+            QStringLiteral("mkdir \"$1\" && echo kept > \"$1/inside\""), {folder}))
+            << what;
+
+        const BackendOutcome outcome = run(jobArguments(kJobId, ""), kPdf);
+
+        if (plant.outcome == Outcome::Refused) {
+            EXPECT_EQ(outcome.status, CUPS_BACKEND_CANCEL) << what;
+            EXPECT_TRUE(outcome.messages.startsWith("ERROR: ")) << what;
+            EXPECT_TRUE(outcome.messages.contains("21.pdf"))
+                << what << outcome.messages.constData();
+            EXPECT_FALSE(row(kJobId).has_value()) << what;
+            EXPECT_EQ(
+                QDir(pdfFolder()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
+                QStringList{QStringLiteral("21.pdf")})
+                << what;
+        } else {
+            EXPECT_EQ(outcome.status, CUPS_BACKEND_OK) << what << outcome.messages.constData();
+            EXPECT_EQ(TestSupport::readFile(pdfPath(kJobId)), kPdf) << what;
+            EXPECT_TRUE(row(kJobId).has_value()) << what;
+        }
+        // Whatever the planted folder held is still there, at its name or moved aside.
+        QString kept = folder;
+        if (folder.startsWith(databaseFolder() + u'/')) {
+            const QString name = QFileInfo(folder).fileName();
+            const QStringList aside =
+                QDir(databaseFolder())
+                    .entryList({u'.' + name + QStringLiteral(".*.moved")},
+                               QDir::Dirs | QDir::Hidden | QDir::NoDotAndDotDot);
+            ASSERT_EQ(aside.size(), 1) << what;
+            EXPECT_FALSE(QFileInfo::exists(folder)) << what;
+            kept = databaseFolder() + u'/' + aside.first();
+        }
+        EXPECT_EQ(TestSupport::readFile(kept + QStringLiteral("/inside")), "kept\n") << what;
+
+        // The job after it arrives.
+        ASSERT_EQ(run(jobArguments(kJobId + 1, ""), kPdf).status, CUPS_BACKEND_OK) << what;
+        EXPECT_EQ(TestSupport::readFile(pdfPath(kJobId + 1)), kPdf) << what;
+        EXPECT_TRUE(row(kJobId + 1).has_value()) << what;
     }
 }
 
