@@ -15,7 +15,6 @@
 #include <sys/wait.h>
 
 #include <chrono>
-#include <thread>
 
 namespace {
 
@@ -24,7 +23,6 @@ using namespace std::chrono_literals;
 // Generous bounds on waits that end far sooner; none of them measures speed.
 constexpr auto kExitLimit = 10s;
 constexpr auto kReadyLimit = 10s;
-constexpr auto kPoll = 10ms;
 constexpr qint64 kJobId = 31;
 constexpr qsizetype kChunkSize = 64 * 1024;
 // Data that has surely begun to flow: the partial file holds this much.
@@ -47,16 +45,6 @@ QStringList entriesOf(const QString &folder)
 {
     return QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::System |
                                   QDir::NoDotAndDotDot);
-}
-
-bool waitFor(const std::function<bool()> &condition, std::chrono::milliseconds limit)
-{
-    for (auto waited = 0ms; waited < limit; waited += kPoll) {
-        if (condition())
-            return true;
-        std::this_thread::sleep_for(kPoll);
-    }
-    return condition();
 }
 
 class CancelTest : public BackendFixture
@@ -106,11 +94,12 @@ TEST_F(CancelTest, sigtermEndsTheJobPromptlyAndLeavesNothing)
 
         switch (cancel.phase) {
         case Phase::WaitingForData:
-            ASSERT_TRUE(waitFor([&] { return partialSize() >= 0; }, kReadyLimit)) << what;
+            ASSERT_TRUE(TestSupport::waitUntil([&] { return partialSize() >= 0; }, kReadyLimit))
+                << what;
             break;
         case Phase::DataFlowing:
             ASSERT_EQ(program.writeSome(kPdf.left(kPdf.indexOf('\n') + 1)), kPdf.indexOf('\n') + 1);
-            ASSERT_TRUE(waitFor(
+            ASSERT_TRUE(TestSupport::waitUntil(
                 [&] {
                     program.writeSome(chunk);
                     return partialSize() >= kFlowingSize;
@@ -120,8 +109,8 @@ TEST_F(CancelTest, sigtermEndsTheJobPromptlyAndLeavesNothing)
             break;
         case Phase::AfterLastByte:
             ASSERT_EQ(program.writeSome(kPdf), kPdf.size()) << what;
-            ASSERT_TRUE(
-                waitFor([&] { return program.unread() == 0 && partialSize() >= 0; }, kReadyLimit))
+            ASSERT_TRUE(TestSupport::waitUntil(
+                [&] { return program.unread() == 0 && partialSize() >= 0; }, kReadyLimit))
                 << what;
             break;
         }
@@ -130,7 +119,7 @@ TEST_F(CancelTest, sigtermEndsTheJobPromptlyAndLeavesNothing)
         if (cancel.closeAfterSignal)
             program.closeInput();
         std::optional<int> status;
-        ASSERT_TRUE(waitFor(
+        ASSERT_TRUE(TestSupport::waitUntil(
             [&] {
                 if (cancel.phase == Phase::DataFlowing)
                     program.writeSome(chunk);
@@ -154,7 +143,7 @@ TEST_F(CancelTest, staleSweepRemovesOnlyPartialsWhoseWriterIsGone)
     // A backend at work on job 40: its partial file is locked.
     BackendProcess live(root(), jobArguments(40, ""), messagesPath());
     ASSERT_TRUE(live.started());
-    ASSERT_TRUE(waitFor([&] { return partialSize() >= 0; }, kReadyLimit));
+    ASSERT_TRUE(TestSupport::waitUntil([&] { return partialSize() >= 0; }, kReadyLimit));
     const QString livePartial = entriesOf(pdfFolder()).first();
 
     // What killed backends leave, in both forms of the name, and what others plant there.
@@ -186,7 +175,8 @@ TEST_F(CancelTest, staleSweepRemovesOnlyPartialsWhoseWriterIsGone)
     ASSERT_EQ(live.writeSome(kPdf), kPdf.size());
     live.closeInput();
     std::optional<int> status;
-    ASSERT_TRUE(waitFor([&] { return (status = live.waitForExit(0ms)).has_value(); }, kExitLimit));
+    ASSERT_TRUE(TestSupport::waitUntil([&] { return (status = live.waitForExit(0ms)).has_value(); },
+                                       kExitLimit));
     EXPECT_TRUE(exitedWith(status, CUPS_BACKEND_OK))
         << TestSupport::readFile(messagesPath()).constData();
     EXPECT_EQ(TestSupport::readFile(pdfPath(40)), kPdf);
