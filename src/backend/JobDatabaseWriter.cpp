@@ -1,6 +1,7 @@
 #include "JobDatabaseWriter.h"
 
 #include "BackendDefaults.h"
+#include "DatabaseSideFiles.h"
 #include "SharedAccess.h"
 
 #include "foundation/JobDatabase.h"
@@ -77,6 +78,32 @@ QString JobDatabaseWriter::databasePath() const
 
 Result<Done> JobDatabaseWriter::write(const JobRow &row) const
 {
+    return change(row.jobId, [&](SQLite::Database &database) {
+        database.exec(JobDatabase::kCreateTable);
+        SQLite::Statement replace(database, replaceStatement().constData());
+        for (const auto &[column, value] : columnValues(row))
+            bindValue(replace, column, value);
+        replace.exec();
+    });
+}
+
+Result<Done> JobDatabaseWriter::remove(qint64 jobId) const
+{
+    return change(jobId, [&](SQLite::Database &database) {
+        if (!database.tableExists(JobDatabase::kTableName))
+            return;
+        SQLite::Statement removal(database, QStringLiteral("DELETE FROM %1 WHERE job_id = ?;")
+                                                .arg(QLatin1String(JobDatabase::kTableName))
+                                                .toUtf8()
+                                                .constData());
+        removal.bind(1, static_cast<int64_t>(jobId));
+        removal.exec();
+    });
+}
+
+Result<Done> JobDatabaseWriter::change(qint64 jobId,
+                                       const std::function<void(SQLite::Database &)> &work) const
+{
     const Result<FileDescriptor> folder = SharedAccess::makeFolder(m_folder);
     if (!folder)
         return folder.error();
@@ -84,8 +111,12 @@ Result<Done> JobDatabaseWriter::write(const JobRow &row) const
     const auto failure = [&](int code, const QString &reason) {
         return Error{
             QString::fromLatin1(BackendDefaults::kErrorDomain), code,
-            QStringLiteral("cannot write job %1 into %2: %3").arg(row.jobId).arg(path, reason)};
+            QStringLiteral("cannot write job %1 into %2: %3").arg(jobId).arg(path, reason)};
     };
+    if (const Result<Done> cleared =
+            DatabaseSideFiles::clearPlanted(folder->get(), QLatin1String(JobDatabase::kFileName));
+        !cleared)
+        return failure(cleared.error().code, cleared.error().description);
     try {
         // A link at the database's name, planted by another user, is refused rather than followed.
         SQLite::Database database(QFile::encodeName(path).constData(),
@@ -95,11 +126,7 @@ Result<Done> JobDatabaseWriter::write(const JobRow &row) const
         if (auto shared = grantSharedMode(folder->get()); !shared)
             return failure(shared.error().code, shared.error().description);
         SQLite::Transaction transaction(database);
-        database.exec(JobDatabase::kCreateTable);
-        SQLite::Statement replace(database, replaceStatement().constData());
-        for (const auto &[column, value] : columnValues(row))
-            bindValue(replace, column, value);
-        replace.exec();
+        work(database);
         transaction.commit();
     } catch (const SQLite::Exception &error) {
         return failure(error.getErrorCode(), QString::fromUtf8(error.what()));

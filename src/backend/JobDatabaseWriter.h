@@ -1,10 +1,12 @@
 #pragma once
 
 // Writes the row of a job into the job table that the monitor reads, creating the database
-// folder, the file and the table when they are missing. The file is opened for each write and
-// closed again, so the backend holds no lock between jobs. Every local user can write to the
-// database folder: a link standing at the database's name is never followed, neither to open the
-// database nor to set its mode, and the write fails instead. Runs on the calling thread.
+// folder, the file and the table when they are missing, and takes a job's row out again when the
+// job ends before it is handed over. The file is opened for each write and closed again, so the
+// backend holds no lock between jobs. Every local user can write to the database folder: a link
+// standing at the database's name is never followed, neither to open the database nor to set its
+// mode, and the write fails instead; entries planted at SQLite's side file names are cleared out
+// of the way first (DatabaseSideFiles). Runs on the calling thread.
 
 #include "JobRow.h"
 
@@ -13,6 +15,11 @@
 #include <QString>
 
 #include <chrono>
+#include <functional>
+
+namespace SQLite {
+class Database;
+}
 
 class JobDatabaseWriter
 {
@@ -25,9 +32,15 @@ public:
     // Replaces any row left under the same job id (CUPS may number jobs anew).
     Result<Done> write(const JobRow &row) const;
 
+    // Removes the job's row; a missing row or table is no fault.
+    Result<Done> remove(qint64 jobId) const;
+
     QString databasePath() const;
 
 private:
+    // Runs the work on the opened database, in one transaction; what fails is named for the job.
+    Result<Done> change(qint64 jobId, const std::function<void(SQLite::Database &)> &work) const;
+
     // Opens the file up to the shared mode, through a descriptor of the file itself.
     static Result<Done> grantSharedMode(int folder);
 

@@ -1,6 +1,7 @@
 #include "PrinterBackend.h"
 
 #include "BackendDefaults.h"
+#include "CancellableInput.h"
 #include "CompletePdfCheck.h"
 #include "JobArguments.h"
 #include "JobDatabaseWriter.h"
@@ -15,6 +16,9 @@
 #include <QIODevice>
 
 #include <cups/backend.h>
+#include <fcntl.h>
+
+#include <cerrno>
 
 namespace {
 
@@ -53,11 +57,15 @@ int PrinterBackend::run(const QByteArrayList &arguments)
         return fail(job.error().description);
     if (job->file.isNull())
         return spool(job.value(), m_streams.input);
-    QFile file(job->file);
-    if (!file.open(QIODevice::ReadOnly))
-        return fail(
-            QStringLiteral("cannot open the job file %1: %2").arg(job->file, file.errorString()));
-    return spool(job.value(), file);
+    const FileDescriptor file(
+        ::open(QFile::encodeName(job->file).constData(), O_RDONLY | O_CLOEXEC));
+    if (!file.valid()) {
+        return fail(SharedFolderFiles::systemError(
+                        QStringLiteral("cannot open the job file %1").arg(job->file), errno)
+                        .description);
+    }
+    CancellableInput data(file.get(), m_isCancelled);
+    return spool(job.value(), data);
 }
 
 int PrinterBackend::spool(const JobArguments &job, QIODevice &data)
@@ -69,29 +77,45 @@ int PrinterBackend::spool(const JobArguments &job, QIODevice &data)
     const SpoolPdfWriter pdf(
         QStringLiteral("%1/%2").arg(m_spoolRoot, QLatin1String(SpoolLayout::kPdfFolderName)),
         m_isCancelled);
+    pdf.removeStalePartials();
     Result<StagedPdf> staged = pdf.stage(job.jobId, data);
-    if (!staged) {
-        // CUPS has already ended a cancelled job; there is nothing to report as a failure.
-        if (m_isCancelled()) {
-            message("INFO:", QStringLiteral("job %1 cancelled").arg(job.jobId));
-            return CUPS_BACKEND_OK;
-        }
+    if (m_isCancelled())
+        return cancelled(job);
+    if (!staged)
         return fail(staged.error().description);
-    }
     if (const Result<Done> checked = CompletePdfCheck::check(staged->descriptor()); !checked) {
         return CompletePdfCheck::isRefusal(checked.error()) ? refuse(checked.error().description)
                                                             : fail(checked.error().description);
     }
+    if (m_isCancelled())
+        return cancelled(job);
 
-    // The row goes in before the PDF appears under its job name, where the monitor takes it.
+    // The row goes in before the PDF appears under its job name, where the monitor takes it; a
+    // job that ends before it is handed over takes its row out again.
     const JobDatabaseWriter database(
         QStringLiteral("%1/%2").arg(m_spoolRoot, QLatin1String(SpoolLayout::kDatabaseFolderName)));
     if (const Result<Done> written = database.write(rowOf(job)); !written)
         return fail(written.error().description);
-    if (const Result<Done> published = staged->publish(); !published)
-        return fail(published.error().description);
+    if (m_isCancelled()) {
+        database.remove(job.jobId);
+        return cancelled(job);
+    }
+    if (const Result<Done> published = staged->publish(); !published) {
+        database.remove(job.jobId);
+        return StagedPdf::isNameHeld(published.error()) ? refuse(published.error().description)
+                                                        : fail(published.error().description);
+    }
+    // From here on the job is the monitor's, cancelled or not.
     message("INFO:", QStringLiteral("job %1 handed to the monitor").arg(job.jobId));
     return CUPS_BACKEND_OK;
+}
+
+int PrinterBackend::cancelled(const JobArguments &job)
+{
+    message("INFO:", QStringLiteral("job %1 stopped before it was handed over").arg(job.jobId));
+    // CUPS keeps the state it gave a job it cancelled or held, whatever the status; a job ended
+    // by anyone else is retried rather than counted as printed.
+    return CUPS_BACKEND_FAILED;
 }
 
 int PrinterBackend::fail(const QString &description)

@@ -8,7 +8,8 @@
 // goes on) and leaves neither file nor row; a spool folder or job table that cannot be written
 // fails the job as a broken device does. Messages for CUPS ("ERROR: ...", "INFO: ...") go to the
 // message stream, one a line; an error line is the reason CUPS shows. Runs on the calling thread;
-// the cancel check is polled while the data is copied (CUPS cancels a job with SIGTERM).
+// the cancel check is polled while the data is copied and before each later step (CUPS cancels a
+// job with SIGTERM): a job cancelled before its PDF is published leaves neither file nor row.
 
 #include <QByteArrayList>
 #include <QString>
@@ -23,7 +24,7 @@ class PrinterBackend
 public:
     struct Streams
     {
-        QIODevice &input;    // the job's data when no file is named
+        QIODevice &input;    // the job's data when no file is named (a CancellableInput)
         QIODevice &output;   // the device listing
         QIODevice &messages; // status lines for CUPS
     };
@@ -36,6 +37,8 @@ public:
 
 private:
     int spool(const JobArguments &job, QIODevice &data);
+    // The job was cancelled before it was handed over: nothing of it is left.
+    int cancelled(const JobArguments &job);
     // The job cannot be run (its arguments, the spool folder, the job table): CUPS applies the
     // queue's error policy.
     int fail(const QString &description);

@@ -1,24 +1,43 @@
 #include "SpoolPdfWriter.h"
 
 #include "BackendDefaults.h"
+#include "PartialFileName.h"
 #include "SharedAccess.h"
+#include "StalePartialSweep.h"
 
 #include <QFile>
 #include <QIODevice>
 
+#include <sys/file.h>
+#include <sys/stat.h>
+
 #include <cerrno>
 
 namespace {
+
+// Only this user may open it until it is published, so no one else can hold its lock.
+constexpr mode_t kPartialFileMode = 0600;
 
 QString pdfName(qint64 jobId)
 {
     return QStringLiteral("%1.pdf").arg(jobId);
 }
 
-// Hidden, and without the ".pdf" extension the monitor takes as a job.
-QString partialName(qint64 jobId)
+// Locks the new file and makes sure it is still at its name: a sweep may have taken it between
+// its creation and the lock. False when it was lost (the caller tries another name).
+bool lockAtName(int folder, const QString &name, int file)
 {
-    return QStringLiteral(".%1.partial").arg(jobId);
+    struct stat own = {};
+    if (::fstat(file, &own) != 0)
+        return false;
+    if (::flock(file, LOCK_EX | LOCK_NB) != 0) {
+        SharedFolderFiles::removeCheckedFile(folder, name, own);
+        return false;
+    }
+    struct stat named = {};
+    return ::fstatat(folder, QFile::encodeName(name).constData(), &named, AT_SYMLINK_NOFOLLOW) ==
+               0 &&
+           named.st_dev == own.st_dev && named.st_ino == own.st_ino;
 }
 
 } // namespace
@@ -30,21 +49,47 @@ SpoolPdfWriter::SpoolPdfWriter(QString folder, std::function<bool()> isCancelled
 
 Result<StagedPdf> SpoolPdfWriter::stage(qint64 jobId, QIODevice &source) const
 {
+    Result<StagedPdf> staged = stageEmpty(jobId);
+    if (!staged)
+        return staged;
+    if (const Result<Done> copied = copy(source, staged->descriptor(), staged->partialName());
+        !copied)
+        return copied.error();
+    return staged;
+}
+
+Result<StagedPdf> SpoolPdfWriter::stageEmpty(qint64 jobId) const
+{
     Result<FileDescriptor> folder = SharedAccess::makeFolder(m_folder);
     if (!folder)
         return folder.error();
-    const QString partial = partialName(jobId);
-    // Readable too: the check reads the copy back through the same descriptor.
-    Result<FileDescriptor> file = SharedFolderFiles::replaceFile(
-        folder->get(), partial, BackendDefaults::kSharedFileMode, true);
-    if (!file)
-        return SharedAccess::inFolder(m_folder, file.error());
-    const int target = file->get();
-    StagedPdf staged(std::move(folder.value()), m_folder, partial, pdfName(jobId),
-                     std::move(file.value()));
-    if (const Result<Done> copied = copy(source, target, partial); !copied)
-        return copied.error();
-    return staged;
+    Error lastError;
+    for (int attempt = 0; attempt < kNameAttempts; ++attempt) {
+        const QString partial = PartialFileName::make(jobId);
+        // Readable too: the check reads the copy back through the same descriptor.
+        Result<FileDescriptor> file =
+            SharedFolderFiles::createFile(folder->get(), partial, kPartialFileMode, true);
+        if (!file && file.error().code != EEXIST)
+            return SharedAccess::inFolder(m_folder, file.error());
+        if (!file) {
+            lastError = file.error();
+            continue;
+        }
+        if (!lockAtName(folder->get(), partial, file->get())) {
+            lastError = SharedFolderFiles::systemError(
+                QStringLiteral("cannot keep %1").arg(partial), EAGAIN);
+            continue;
+        }
+        return StagedPdf(std::move(folder.value()), m_folder, partial, pdfName(jobId),
+                         std::move(file.value()));
+    }
+    return SharedAccess::inFolder(m_folder, lastError);
+}
+
+void SpoolPdfWriter::removeStalePartials() const
+{
+    if (const Result<FileDescriptor> folder = SharedAccess::makeFolder(m_folder); folder)
+        StalePartialSweep::removeStale(folder->get());
 }
 
 Result<Done> SpoolPdfWriter::copy(QIODevice &source, int target, const QString &targetName) const
@@ -60,13 +105,13 @@ Result<Done> SpoolPdfWriter::copy(QIODevice &source, int target, const QString &
     QByteArray block(kBlockSize, Qt::Uninitialized);
     for (;;) {
         const qint64 length = source.read(block.data(), block.size());
-        if (length < 0)
-            return failure(QStringLiteral("cannot read the job's data"), source);
-        // A cancelled job's data also ends early, when CUPS stops the filters before us.
+        // A cancelled job's data also ends early, or fails, when CUPS stops the filters before us.
         if (m_isCancelled()) {
             return Error{QString::fromLatin1(BackendDefaults::kErrorDomain), ECANCELED,
                          QStringLiteral("the job was cancelled")};
         }
+        if (length < 0)
+            return failure(QStringLiteral("cannot read the job's data"), source);
         if (length == 0)
             break;
         if (file.write(block.constData(), length) != length)

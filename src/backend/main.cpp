@@ -1,11 +1,14 @@
 // vqmprinter: the CUPS backend of the Tarvello queue.
 
+#include "CancellableInput.h"
 #include "PrinterBackend.h"
 
 #include "foundation/SpoolLayout.h"
 
 #include <QByteArrayList>
 #include <QFile>
+
+#include <unistd.h>
 
 #include <csignal>
 
@@ -22,25 +25,27 @@ void onTerminate(int)
 
 int main(int argc, char **argv)
 {
-    // CUPS sends SIGTERM when the job is cancelled; the copy stops and leaves nothing behind.
+    // CUPS sends SIGTERM when the job is cancelled or held. Without SA_RESTART a blocked read
+    // returns at once, and the copy stops and leaves nothing behind.
     struct sigaction action = {};
     action.sa_handler = onTerminate;
     sigemptyset(&action.sa_mask);
     sigaction(SIGTERM, &action, nullptr);
     std::signal(SIGPIPE, SIG_IGN);
 
-    QFile input;
+    // The descriptors themselves, not C streams: an interrupted call leaves no sticky error state.
+    const auto isCancelled = [] { return cancelled != 0; };
+    CancellableInput input(STDIN_FILENO, isCancelled);
     QFile output;
     QFile messages;
-    input.open(stdin, QIODevice::ReadOnly);
-    output.open(stdout, QIODevice::WriteOnly | QIODevice::Unbuffered);
-    messages.open(stderr, QIODevice::WriteOnly | QIODevice::Unbuffered);
+    output.open(STDOUT_FILENO, QIODevice::WriteOnly | QIODevice::Unbuffered);
+    messages.open(STDERR_FILENO, QIODevice::WriteOnly | QIODevice::Unbuffered);
 
     QByteArrayList arguments;
     for (int i = 1; i < argc; ++i)
         arguments.append(QByteArray(argv[i]));
 
     PrinterBackend backend(QString::fromLatin1(SpoolLayout::kRoot), {input, output, messages},
-                           [] { return cancelled != 0; });
+                           isCancelled);
     return backend.run(arguments);
 }

@@ -322,10 +322,42 @@ TEST_F(PrinterBackendTest, cancelledJobLeavesNothingInTheSpoolFolder)
 
     const BackendOutcome outcome = run(jobArguments(13, ""), data, [&] { return cancelled; });
 
-    EXPECT_EQ(outcome.status, CUPS_BACKEND_OK);
+    // CUPS keeps the state of a job it cancelled whatever the status; a job that nothing was
+    // handed over for must never count as printed.
+    EXPECT_EQ(outcome.status, CUPS_BACKEND_FAILED);
     EXPECT_TRUE(outcome.messages.startsWith("INFO: ")) << outcome.messages.constData();
     EXPECT_TRUE(entriesOf(pdfFolder()).isEmpty()) << entriesOf(pdfFolder()).join(' ').toStdString();
     EXPECT_FALSE(row(13).has_value());
+}
+
+TEST_F(PrinterBackendTest, cancelAfterTheLastByteLeavesNothingUntilThePdfIsPublished)
+{
+    // The cancel comes at the n-th check after the data has all been read: while the copy ends,
+    // while the PDF is checked, once the row is written, ... until the job is handed over.
+    constexpr int kMostChecks = 16;
+    int publishedAt = 0;
+    for (int n = 1; n <= kMostChecks && !publishedAt; ++n) {
+        useFreshRoot();
+        QBuffer data;
+        data.setData(kPdf);
+        data.open(QIODevice::ReadOnly);
+        int checks = 0;
+        const BackendOutcome outcome =
+            run(jobArguments(16, ""), data, [&] { return data.atEnd() && ++checks >= n; });
+        if (outcome.status == CUPS_BACKEND_OK) {
+            publishedAt = n;
+            break;
+        }
+        EXPECT_EQ(outcome.status, CUPS_BACKEND_FAILED) << n;
+        EXPECT_TRUE(outcome.messages.startsWith("INFO: ")) << n << outcome.messages.constData();
+        EXPECT_TRUE(entriesOf(pdfFolder()).isEmpty())
+            << n << entriesOf(pdfFolder()).join(' ').toStdString();
+        EXPECT_FALSE(row(16).has_value()) << n;
+    }
+    // Once published the job is the monitor's, whole and with its row.
+    ASSERT_GT(publishedAt, 1);
+    EXPECT_EQ(TestSupport::readFile(pdfPath(16)), kPdf);
+    EXPECT_TRUE(row(16).has_value());
 }
 
 TEST_F(PrinterBackendTest, readErrorFailsAndLeavesNothingInTheSpoolFolder)

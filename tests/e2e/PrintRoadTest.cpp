@@ -7,6 +7,7 @@
 
 #include "PrintRoad.h"
 #include "ArrivalCheck.h"
+#include "Polling.h"
 #include "SampleDocuments.h"
 #include "SamplePdf.h"
 #include "Tool.h"
@@ -16,6 +17,7 @@
 #include "foundation/SpoolLayout.h"
 #include "support/TestSupport.h"
 
+#include <QDir>
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -470,6 +472,73 @@ TEST_F(PrintRoadTest, rawPdfWithRawTextIsRefusedWhole)
     QList<Print> refused{pdfs(QStringLiteral("PDF and text"), {1}, 1, {QLatin1String(kRawOption)},
                               QStringLiteral("not a PDF"))};
     expectRefusedAndTheQueueGoesOn(refused, QStringLiteral("not a whole PDF"));
+}
+
+// The processes of this namespace that run the backend.
+QStringList backendProcesses()
+{
+    QStringList found;
+    for (const QString &pid : QDir(QStringLiteral("/proc")).entryList(QDir::Dirs)) {
+        QFile comm(QStringLiteral("/proc/%1/comm").arg(pid));
+        if (comm.open(QIODevice::ReadOnly) && comm.readAll().trimmed() == "vqmprinter")
+            found << pid;
+    }
+    return found;
+}
+
+TEST_F(PrintRoadTest, bigJobCancelledWhileItsFiltersRunLeavesNothingAndTheQueueGoesOn)
+{
+    // Big enough that the filters still work on it when the cancel comes.
+    constexpr qint64 kBigPdfBytes = 300LL * 1024 * 1024;
+    constexpr auto kProcessingLimit = 30s;
+    constexpr auto kIdleLimit = 15s;
+    const QString big = workPath(QStringLiteral("big.pdf"));
+    const Result<Done> written = SamplePdf::write(big, 1, kBigPdfBytes);
+    ASSERT_TRUE(written) << written.error().description.toStdString();
+    QList<Print> cancelled{
+        printOf(big, QStringLiteral("Big one"), 1, {}, QList<ArrivalCheck::PageTexts>{})};
+    print(cancelled);
+    const QString requestId = cancelled.first().requestId;
+    // The backend has begun: the job is processing and its partial file is in the spool folder.
+    ASSERT_TRUE(Polling::until(
+        [&] {
+            const Result<QJsonObject> job = m_road.jobAttributes(requestId);
+            return job &&
+                   job->value(QStringLiteral("job-state")).toInt() == PrivateCups::kJobProcessing &&
+                   !m_road.spoolEntries().isEmpty();
+        },
+        kProcessingLimit))
+        << m_road.diagnostics().toStdString();
+    const Result<Done> cancel = m_road.cancel(requestId);
+    ASSERT_TRUE(cancel) << cancel.error().description.toStdString();
+
+    const Result<QJsonObject> ended = m_road.waitForJobEnd(requestId, kJobEndLimit);
+    ASSERT_TRUE(ended) << ended.error().description.toStdString();
+    EXPECT_EQ(ended->value(QStringLiteral("job-state")).toInt(), PrivateCups::kJobCanceled)
+        << dump(ended.value());
+    EXPECT_TRUE(Polling::until(
+        [&] {
+            const Result<QJsonObject> queue = m_road.queueAttributes();
+            return queue &&
+                   queue->value(QStringLiteral("printer-state")).toInt() ==
+                       PrivateCups::kQueueIdle &&
+                   backendProcesses().isEmpty();
+        },
+        kIdleLimit))
+        << "backend processes: " << backendProcesses().join(' ').toStdString() << "\n"
+        << m_road.diagnostics().toStdString();
+    EXPECT_EQ(m_road.spoolEntries(), QStringList())
+        << m_road.spoolEntries().join(", ").toStdString();
+    const Result<bool> row = m_road.hasJobRow(requestId);
+    ASSERT_TRUE(row) << row.error().description.toStdString();
+    EXPECT_FALSE(row.value());
+    EXPECT_TRUE(m_road.publishedCopyOf(requestId).isNull());
+
+    QList<Print> next{pdf(QStringLiteral("After the cancelled one"), 1, 1)};
+    print(next);
+    waitForReports(1);
+    expectArrivedWhole(next.first());
+    EXPECT_EQ(m_road.submissions().size(), 1);
 }
 
 } // namespace

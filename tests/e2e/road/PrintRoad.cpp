@@ -307,6 +307,16 @@ QString PrintRoad::publishedCopyOf(const QString &requestId) const
     return m_capture->copyOf(PrivateCups::jobIdOf(requestId));
 }
 
+Result<Done> PrintRoad::cancel(const QString &requestId) const
+{
+    return m_cups->cancel(PrivateCups::jobIdOf(requestId));
+}
+
+Result<QJsonObject> PrintRoad::jobAttributes(const QString &requestId) const
+{
+    return m_cups->jobAttributes(PrivateCups::jobIdOf(requestId));
+}
+
 Result<QJsonObject> PrintRoad::waitForJobEnd(const QString &requestId,
                                              std::chrono::milliseconds limit)
 {

@@ -69,6 +69,10 @@ public:
     // The copy of the PDF the backend published for the request's job, or a null text while it
     // has published none.
     QString publishedCopyOf(const QString &requestId) const;
+    // Cancels the request's job, as its user would.
+    Result<Done> cancel(const QString &requestId) const;
+    // The job's attributes (PrivateCups::jobAttributes) now.
+    Result<QJsonObject> jobAttributes(const QString &requestId) const;
     // The job's attributes (PrivateCups::jobAttributes) once CUPS has ended it.
     Result<QJsonObject> waitForJobEnd(const QString &requestId, std::chrono::milliseconds limit);
     Result<QJsonObject> queueAttributes() const;

@@ -196,6 +196,15 @@ Result<QStringList> PrivateCups::print(const QList<PrintRequest> &requests) cons
     return ids;
 }
 
+Result<Done> PrivateCups::cancel(qint64 jobId) const
+{
+    const Result<QByteArray> cancelled =
+        Tool::run(QStringLiteral("cancel"), {QString::number(jobId)}, clientEnvironment());
+    if (!cancelled)
+        return cancelled.error();
+    return Done{};
+}
+
 qint64 PrivateCups::jobIdOf(const QString &requestId)
 {
     const QString prefix = QLatin1String(kQueue) + u'-';

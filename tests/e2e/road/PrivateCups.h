@@ -25,7 +25,9 @@ public:
 
     // IPP's job-state and printer-state values. The job states from canceled on (canceled,
     // aborted, completed) are final.
+    static constexpr int kJobProcessing = 5;
     static constexpr int kJobCanceled = 7;
+    static constexpr int kQueueIdle = 3;
     static constexpr int kQueueStopped = 5;
 
     struct PrintRequest
@@ -50,6 +52,8 @@ public:
     Result<Done> addQueue(const QString &addPrinterScript, const QString &ppd) const;
     // Prints every request at once, one lp each; the CUPS request ids ("Tarvello-7"), in order.
     Result<QStringList> print(const QList<PrintRequest> &requests) const;
+    // Cancels the job as its user would, with cancel.
+    Result<Done> cancel(qint64 jobId) const;
     // The job id of a request id (7 for "Tarvello-7"), which the backend names its PDF by; 0 for
     // anything else.
     static qint64 jobIdOf(const QString &requestId);

@@ -1,0 +1,185 @@
+// A job CUPS cancels (SIGTERM) while its data is awaited, flows or has all arrived ends the
+// program promptly and leaves nothing: no PDF, no partial file, no row. The real program on a
+// real pipe, as CUPS runs it.
+
+#include "BackendFixture.h"
+#include "BackendProcess.h"
+
+#include "support/TestSupport.h"
+
+#include <QDir>
+#include <QFileInfo>
+
+#include <cups/backend.h>
+#include <sys/file.h>
+#include <sys/wait.h>
+
+#include <chrono>
+
+namespace {
+
+using namespace std::chrono_literals;
+
+// Generous bounds on waits that end far sooner; none of them measures speed.
+constexpr auto kExitLimit = 10s;
+constexpr auto kReadyLimit = 10s;
+constexpr qint64 kJobId = 31;
+constexpr qsizetype kChunkSize = 64 * 1024;
+// Data that has surely begun to flow: the partial file holds this much.
+constexpr qint64 kFlowingSize = 1024 * 1024;
+
+enum class Phase {
+    WaitingForData, // nothing written yet
+    DataFlowing,    // written on and on, before and after the signal
+    AfterLastByte,  // the whole document read, the end of the data not yet seen
+};
+
+struct CancelCase
+{
+    const char *name;
+    Phase phase;
+    bool closeAfterSignal; // the writer closes once the signal is sent; otherwise stays open
+};
+
+QStringList entriesOf(const QString &folder)
+{
+    return QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::System |
+                                  QDir::NoDotAndDotDot);
+}
+
+class CancelTest : public BackendFixture
+{
+protected:
+    void SetUp() override
+    {
+        if (const QString reason = BackendProcess::unavailableReason(); !reason.isEmpty())
+            GTEST_SKIP() << reason.toStdString();
+    }
+
+    QString messagesPath() const { return m_files.filePath(QStringLiteral("messages")); }
+
+    // The size of the one partial file in the spool folder; -1 while there is none.
+    qint64 partialSize() const
+    {
+        const QFileInfoList partials =
+            QDir(pdfFolder())
+                .entryInfoList({QStringLiteral(".*.partial")}, QDir::Files | QDir::Hidden);
+        return partials.size() == 1 ? partials.first().size() : -1;
+    }
+
+    static bool exitedWith(const std::optional<int> &status, int code)
+    {
+        return status && WIFEXITED(*status) && WEXITSTATUS(*status) == code;
+    }
+
+private:
+    QTemporaryDir m_files;
+};
+
+TEST_F(CancelTest, sigtermEndsTheJobPromptlyAndLeavesNothing)
+{
+    const CancelCase cases[] = {
+        {"waiting for data, the writer then closes", Phase::WaitingForData, true},
+        {"waiting for data, the writer stays open", Phase::WaitingForData, false},
+        {"while data flows", Phase::DataFlowing, false},
+        {"after the last byte, the writer then closes", Phase::AfterLastByte, true},
+        {"after the last byte, the writer stays open", Phase::AfterLastByte, false},
+    };
+    const QByteArray chunk(kChunkSize, ' ');
+    for (const CancelCase &cancel : cases) {
+        const std::string what = cancel.name;
+        useFreshRoot();
+        BackendProcess program(root(), jobArguments(kJobId, ""), messagesPath());
+        ASSERT_TRUE(program.started()) << what;
+
+        switch (cancel.phase) {
+        case Phase::WaitingForData:
+            ASSERT_TRUE(TestSupport::waitUntil([&] { return partialSize() >= 0; }, kReadyLimit))
+                << what;
+            break;
+        case Phase::DataFlowing:
+            ASSERT_EQ(program.writeSome(kPdf.left(kPdf.indexOf('\n') + 1)), kPdf.indexOf('\n') + 1);
+            ASSERT_TRUE(TestSupport::waitUntil(
+                [&] {
+                    program.writeSome(chunk);
+                    return partialSize() >= kFlowingSize;
+                },
+                kReadyLimit))
+                << what;
+            break;
+        case Phase::AfterLastByte:
+            ASSERT_EQ(program.writeSome(kPdf), kPdf.size()) << what;
+            ASSERT_TRUE(TestSupport::waitUntil(
+                [&] { return program.unread() == 0 && partialSize() >= 0; }, kReadyLimit))
+                << what;
+            break;
+        }
+
+        program.terminate();
+        if (cancel.closeAfterSignal)
+            program.closeInput();
+        std::optional<int> status;
+        ASSERT_TRUE(TestSupport::waitUntil(
+            [&] {
+                if (cancel.phase == Phase::DataFlowing)
+                    program.writeSome(chunk);
+                status = program.waitForExit(0ms);
+                return status.has_value();
+            },
+            kExitLimit))
+            << what << ": still running";
+
+        // CUPS keeps a cancelled job's state whatever the status; nothing was handed over.
+        EXPECT_TRUE(exitedWith(status, CUPS_BACKEND_FAILED)) << what << ": status " << *status;
+        const QByteArray messages = TestSupport::readFile(messagesPath());
+        EXPECT_TRUE(messages.startsWith("INFO: ")) << what << ": " << messages.constData();
+        EXPECT_EQ(entriesOf(pdfFolder()), QStringList()) << what;
+        EXPECT_FALSE(row(kJobId).has_value()) << what;
+    }
+}
+
+TEST_F(CancelTest, staleSweepRemovesOnlyPartialsWhoseWriterIsGone)
+{
+    // A backend at work on job 40: its partial file is locked.
+    BackendProcess live(root(), jobArguments(40, ""), messagesPath());
+    ASSERT_TRUE(live.started());
+    ASSERT_TRUE(TestSupport::waitUntil([&] { return partialSize() >= 0; }, kReadyLimit));
+    const QString livePartial = entriesOf(pdfFolder()).first();
+
+    // What killed backends leave, in both forms of the name, and what others plant there.
+    const QStringList dead{QStringLiteral(".41.partial"),
+                           QStringLiteral(".42.0123456789abcdef.partial")};
+    for (const QString &name : dead)
+        ASSERT_TRUE(TestSupport::writeFile(pdfFolder() + u'/' + name, "%PDF-1.4 half"));
+    const QString plantedLink = QStringLiteral(".43.partial");
+    const QString plantedFolder = QStringLiteral(".44.fedcba9876543210.partial");
+    ASSERT_TRUE(QFile::link(QStringLiteral("/etc/passwd"), pdfFolder() + u'/' + plantedLink));
+    ASSERT_TRUE(QDir(pdfFolder()).mkdir(plantedFolder));
+    ASSERT_TRUE(TestSupport::writeFile(
+        pdfFolder() + u'/' + plantedFolder + QStringLiteral("/inside"), "kept"));
+    // Not of the partial form: never looked at.
+    const QString other = QStringLiteral(".45.partial.bak");
+    ASSERT_TRUE(TestSupport::writeFile(pdfFolder() + u'/' + other, "kept"));
+
+    ASSERT_EQ(run(jobArguments(46, ""), kPdf).status, CUPS_BACKEND_OK);
+
+    QStringList expected{livePartial, plantedLink, plantedFolder, other, QStringLiteral("46.pdf")};
+    expected.sort();
+    QStringList left = entriesOf(pdfFolder());
+    left.sort();
+    EXPECT_EQ(left, expected);
+    EXPECT_EQ(TestSupport::readFile(pdfFolder() + u'/' + plantedFolder + QStringLiteral("/inside")),
+              "kept");
+
+    // The live writer's job still goes through.
+    ASSERT_EQ(live.writeSome(kPdf), kPdf.size());
+    live.closeInput();
+    std::optional<int> status;
+    ASSERT_TRUE(TestSupport::waitUntil([&] { return (status = live.waitForExit(0ms)).has_value(); },
+                                       kExitLimit));
+    EXPECT_TRUE(exitedWith(status, CUPS_BACKEND_OK))
+        << TestSupport::readFile(messagesPath()).constData();
+    EXPECT_EQ(TestSupport::readFile(pdfPath(40)), kPdf);
+}
+
+} // namespace
