@@ -197,12 +197,21 @@ Result<QList<DocumentRange>> DocumentBoundaries::find(int descriptor, int namedD
     for (qsizetype i = 0; i < starts->size(); ++i)
         documents << DocumentRange{starts->at(i),
                                    i + 1 < starts->size() ? starts->at(i + 1) : size.value()};
+    // Fewer documents than named: the filters may have left one empty (a page range it has no
+    // pages in), which is fine while every document holds; one that does not hold was taken
+    // together with what is not a whole PDF.
     if (namedDocuments > documents.size()) {
-        return CompletePdfCheck::refusal(
-            QStringLiteral(
-                "a document of the job is not a whole PDF (%1 of its %2 documents found)")
-                .arg(documents.size())
-                .arg(namedDocuments));
+        for (const DocumentRange &document : std::as_const(documents)) {
+            const Result<bool> holds = holdsAlone(descriptor, document.start, document.end);
+            if (!holds)
+                return holds.error();
+            if (!holds.value())
+                return CompletePdfCheck::refusal(
+                    QStringLiteral(
+                        "a document of the job is not a whole PDF (%1 of its %2 documents found)")
+                        .arg(documents.size())
+                        .arg(namedDocuments));
+        }
     }
     return documents;
 }

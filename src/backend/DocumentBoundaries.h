@@ -14,10 +14,12 @@
 //   ways, whereas a single PDF would need cross-reference sections at both its last offset and
 //   that offset counted from the header: so without names, the documents are taken.
 // The job's options name its documents (CUPS adds "document-name-supplied" once for each named
-// document; banner pages are documents without a name). When fewer documents hold than the job
-// names, one of them is not a whole PDF (a raw text file among raw PDFs, a document that ends
-// too early) and the job is refused, so that no document is lost without a word. A file that does
-// not begin with a PDF header is one document, for the completeness check to refuse.
+// document; banner pages are documents without a name). Fewer documents than named is fine where
+// each holds (the filters leave a document empty when a page range has no pages in it); where one
+// does not, it was taken together with what is not a whole PDF (a raw text file among raw PDFs, a
+// document that ends too early), and the job is refused, so that no document is lost without a
+// word. A file that does not begin with a PDF header is one document, for the completeness check
+// to refuse.
 //
 // Reads through the descriptor in blocks: memory does not grow with the file. Plain functions,
 // any thread.

@@ -413,7 +413,7 @@ TEST_F(PrintRoadTest, rawNonPdfIsRefusedAndTheQueueGoesOn)
 
 // Several files in one lp make one job: one PDF with every page of every document in order, one
 // registration, the pages of all of them counted for every copy. Through the filters and raw
-// alike, a text file among PDFs included.
+// alike, a text file among PDFs included, and a page range that leaves a document out.
 TEST_F(PrintRoadTest, severalFilesMakeOneJobWithAllTheirPages)
 {
     QList<Print> prints{
@@ -421,7 +421,15 @@ TEST_F(PrintRoadTest, severalFilesMakeOneJobWithAllTheirPages)
         pdfs(QStringLiteral("Two files, twice"), {1, 2}, 2),
         pdfs(QStringLiteral("Two raw files"), {2, 3}, 1, {QLatin1String(kRawOption)}),
         pdfs(QStringLiteral("Text between"), {1, 2}, 1, {}, QStringLiteral("between the PDFs")),
+        pdfs(QStringLiteral("Range past the first"), {1, 3}, 1,
+             {QStringLiteral("page-ranges=2-3")}),
     };
+    // The range applies to each document: the first has no page in it, so pdftopdf sends nothing
+    // of it.
+    const Result<QList<ArrivalCheck::PageTexts>> ranged =
+        ArrivalCheck::pagesOf(prints.last().request.moreFiles.first(), {{2}, {3}});
+    ASSERT_TRUE(ranged) << ranged.error().description.toStdString();
+    prints.last().expectedPages = ranged.value();
     print(prints);
     waitForReports(int(prints.size()));
 
