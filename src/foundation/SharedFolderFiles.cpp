@@ -55,6 +55,22 @@ Result<FileDescriptor> checkedOwner(FileDescriptor folder, const QString &what)
     return folder;
 }
 
+// Why a folder could not be opened. A link answers ENOTDIR (or ELOOP) to O_DIRECTORY|O_NOFOLLOW,
+// which would read as if nothing were wrong with it; say what it is.
+Error folderOpenError(int parent, const QByteArray &name, const QString &what, int errorNumber)
+{
+    struct stat status = {};
+    if ((errorNumber == ENOTDIR || errorNumber == ELOOP) &&
+        ::fstatat(parent, name.constData(), &status, AT_SYMLINK_NOFOLLOW) == 0 &&
+        S_ISLNK(status.st_mode)) {
+        return SharedFolderFiles::systemError(
+            QStringLiteral("the folder %1 is a symbolic link, which is never followed").arg(what),
+            ELOOP);
+    }
+    return SharedFolderFiles::systemError(QStringLiteral("cannot open the folder %1").arg(what),
+                                          errorNumber);
+}
+
 Result<FileDescriptor> openedRegular(int descriptor, const QString &what)
 {
     if (descriptor < 0)
@@ -87,10 +103,10 @@ void FileDescriptor::reset(int descriptor)
 
 Result<FileDescriptor> SharedFolderFiles::openFolder(const QString &path)
 {
-    const int folder = ::open(QFile::encodeName(path).constData(),
-                              O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    const QByteArray encoded = QFile::encodeName(path);
+    const int folder = ::open(encoded.constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
     if (folder < 0)
-        return systemError(QStringLiteral("cannot open the folder %1").arg(path), errno);
+        return folderOpenError(AT_FDCWD, encoded, path, errno);
     return FileDescriptor(folder);
 }
 
@@ -110,7 +126,7 @@ Result<FileDescriptor> SharedFolderFiles::openOwnedFolder(int parent, const QStr
     FileDescriptor folder(
         ::openat(parent, encoded.constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
     if (!folder.valid())
-        return systemError(QStringLiteral("cannot open the folder %1").arg(name), errno);
+        return folderOpenError(parent, encoded, name, errno);
     return checkedOwner(std::move(folder), name);
 }
 
