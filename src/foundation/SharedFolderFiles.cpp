@@ -65,7 +65,7 @@ Error folderOpenError(int parent, const QByteArray &name, const QString &what, i
         S_ISLNK(status.st_mode)) {
         return SharedFolderFiles::systemError(
             QStringLiteral("the folder %1 is a symbolic link, which is never followed").arg(what),
-            ELOOP);
+            errorNumber);
     }
     return SharedFolderFiles::systemError(QStringLiteral("cannot open the folder %1").arg(what),
                                           errorNumber);

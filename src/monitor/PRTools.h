@@ -11,7 +11,6 @@
 #include <QString>
 
 #include <chrono>
-#include <optional>
 
 #include <sys/stat.h>
 #include <sys/types.h>
