@@ -11,6 +11,7 @@
 #include "foundation/logging/Log.h"
 #include "monitor/HandlerService.h"
 #include "monitor/MonitorFileManager.h"
+#include "monitor/PRTools.h"
 #include "monitor/db/DBBusiness.h"
 #include "monitor/platform/SchemeHandlerRegistry.h"
 
@@ -210,10 +211,15 @@ int main(int argc, char **argv)
     sample.open(QIODevice::ReadOnly);
     const QByteArray pdf = sample.readAll();
 
+    const Result<CheckedFolder> spoolFolder = CheckedFolder::open(spool);
+    const Result<CheckedFolder> copyFolder =
+        CheckedFolder::openOrMake(root.filePath("copies"), PRTools::kSharedMode);
+    if (!spoolFolder || !copyFolder)
+        return BenchReport::abandon(QStringLiteral("could not open the spool and copy folders"));
     TimingRegistry registry(pdfPath);
-    HandlerService handler(spool, root.filePath("copies"), registry, &database);
+    HandlerService handler(spoolFolder.value(), copyFolder.value(), registry, &database);
     MonitorFileManager monitor(
-        spool, MonitorFileManager::kDefaultTiming,
+        spoolFolder.value(), MonitorFileManager::kDefaultTiming,
         [&handler](const QString &jobId) { handler.senderMessageWithJobId(jobId); },
         [](int status) { QCoreApplication::exit(status); });
     monitor.monitorFile();

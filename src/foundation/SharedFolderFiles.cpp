@@ -2,11 +2,14 @@
 
 #include <QFile>
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
 #include <cstring>
+#include <memory>
 
 namespace {
 
@@ -52,6 +55,22 @@ Result<FileDescriptor> checkedOwner(FileDescriptor folder, const QString &what)
     return folder;
 }
 
+// Why a folder could not be opened. A link answers ENOTDIR (or ELOOP) to O_DIRECTORY|O_NOFOLLOW,
+// which would read as if nothing were wrong with it; say what it is.
+Error folderOpenError(int parent, const QByteArray &name, const QString &what, int errorNumber)
+{
+    struct stat status = {};
+    if ((errorNumber == ENOTDIR || errorNumber == ELOOP) &&
+        ::fstatat(parent, name.constData(), &status, AT_SYMLINK_NOFOLLOW) == 0 &&
+        S_ISLNK(status.st_mode)) {
+        return SharedFolderFiles::systemError(
+            QStringLiteral("the folder %1 is a symbolic link, which is never followed").arg(what),
+            errorNumber);
+    }
+    return SharedFolderFiles::systemError(QStringLiteral("cannot open the folder %1").arg(what),
+                                          errorNumber);
+}
+
 Result<FileDescriptor> openedRegular(int descriptor, const QString &what)
 {
     if (descriptor < 0)
@@ -84,10 +103,10 @@ void FileDescriptor::reset(int descriptor)
 
 Result<FileDescriptor> SharedFolderFiles::openFolder(const QString &path)
 {
-    const int folder = ::open(QFile::encodeName(path).constData(),
-                              O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    const QByteArray encoded = QFile::encodeName(path);
+    const int folder = ::open(encoded.constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
     if (folder < 0)
-        return systemError(QStringLiteral("cannot open the folder %1").arg(path), errno);
+        return folderOpenError(AT_FDCWD, encoded, path, errno);
     return FileDescriptor(folder);
 }
 
@@ -107,8 +126,68 @@ Result<FileDescriptor> SharedFolderFiles::openOwnedFolder(int parent, const QStr
     FileDescriptor folder(
         ::openat(parent, encoded.constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
     if (!folder.valid())
-        return systemError(QStringLiteral("cannot open the folder %1").arg(name), errno);
+        return folderOpenError(parent, encoded, name, errno);
     return checkedOwner(std::move(folder), name);
+}
+
+Result<FileDescriptor> SharedFolderFiles::makeOwnedFolder(const QString &path, mode_t mode)
+{
+    const bool made = ::mkdir(QFile::encodeName(path).constData(), mode) == 0;
+    // Another process may make the same folder at the same moment.
+    if (!made && errno != EEXIST)
+        return systemError(QStringLiteral("cannot create the folder %1").arg(path), errno);
+    Result<FileDescriptor> folder = openOwnedFolder(path);
+    if (folder && made) {
+        if (auto modeSet = setMode(folder->get(), mode); !modeSet)
+            return systemError(QStringLiteral("cannot set the mode of %1").arg(path),
+                               modeSet.error().code);
+    }
+    return folder;
+}
+
+Result<QStringList> SharedFolderFiles::entryNames(int folder)
+{
+    // A new open of the same folder rather than a dup, which would share the read position.
+    const int own = ::openat(folder, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (own < 0)
+        return systemError(QStringLiteral("cannot list the folder"), errno);
+    const std::unique_ptr<DIR, int (*)(DIR *)> listing(::fdopendir(own), ::closedir);
+    if (!listing) {
+        const int code = errno;
+        ::close(own);
+        return systemError(QStringLiteral("cannot list the folder"), code);
+    }
+    QStringList names;
+    errno = 0;
+    while (const dirent *entry = ::readdir(listing.get())) {
+        if (std::strcmp(entry->d_name, ".") != 0 && std::strcmp(entry->d_name, "..") != 0)
+            names.append(QFile::decodeName(entry->d_name));
+        errno = 0;
+    }
+    if (errno != 0)
+        return systemError(QStringLiteral("cannot list the folder"), errno);
+    return names;
+}
+
+Result<SharedFolderFiles::EntryStatus> SharedFolderFiles::entryStatus(int folder,
+                                                                      const QString &name)
+{
+    const QByteArray encoded = checkedName(name);
+    if (encoded.isEmpty())
+        return systemError(QStringLiteral("cannot read %1").arg(name), EINVAL);
+    EntryStatus entry = {};
+    struct statx times = {};
+    if (::fstatat(folder, encoded.constData(), &entry.status, AT_SYMLINK_NOFOLLOW) != 0 ||
+        ::statx(folder, encoded.constData(), AT_SYMLINK_NOFOLLOW, STATX_BTIME | STATX_MTIME,
+                &times) != 0)
+        return systemError(QStringLiteral("cannot read %1").arg(name), errno);
+    const statx_timestamp &stamp =
+        (times.stx_mask & STATX_BTIME) ? times.stx_btime : times.stx_mtime;
+    const auto sinceEpoch =
+        std::chrono::seconds(stamp.tv_sec) + std::chrono::nanoseconds(stamp.tv_nsec);
+    entry.created = QDateTime::fromMSecsSinceEpoch(
+        std::chrono::duration_cast<std::chrono::milliseconds>(sinceEpoch).count());
+    return entry;
 }
 
 Result<FileDescriptor> SharedFolderFiles::createFile(int folder, const QString &name, mode_t mode,

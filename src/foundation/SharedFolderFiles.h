@@ -12,7 +12,9 @@
 #include "foundation/Error.h"
 
 #include <QByteArray>
+#include <QDateTime>
 #include <QString>
+#include <QStringList>
 
 #include <sys/stat.h>
 #include <sys/types.h>
@@ -57,6 +59,23 @@ public:
     static Result<FileDescriptor> openOwnedFolder(const QString &path);
     // The same for an entry of an opened folder.
     static Result<FileDescriptor> openOwnedFolder(int parent, const QString &name);
+    // As openOwnedFolder(path), making the folder first when nothing is at the path (its parent
+    // must exist). A folder made here gets the mode through its descriptor, so that the umask does
+    // not narrow it; one that exists keeps its own. mkdir never follows a link at the name.
+    static Result<FileDescriptor> makeOwnedFolder(const QString &path, mode_t mode);
+
+    // The names of the opened folder's entries ("." and ".." left out), listed through a
+    // descriptor of its own, so that listings on several threads never share a read position.
+    static Result<QStringList> entryNames(int folder);
+
+    struct EntryStatus
+    {
+        struct stat status;
+        // The creation time, or, where the file system keeps none, the modification time.
+        QDateTime created;
+    };
+    // The entry itself, a link never followed.
+    static Result<EntryStatus> entryStatus(int folder, const QString &name);
 
     // Creates a new file in the folder, open for writing (and reading when readable is set), and
     // sets its mode with fchmod so that the umask does not narrow it. Fails when the name exists.

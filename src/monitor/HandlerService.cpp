@@ -17,6 +17,9 @@
 
 namespace {
 
+// A job's spool file and its copy are named by the id or the UUID and this.
+constexpr auto kPdfNameEnd = ".pdf";
+
 // How a missing text reads in a log line.
 QString orNullText(const QString &text)
 {
@@ -45,10 +48,10 @@ int leadingInteger(const QString &text)
 
 } // namespace
 
-HandlerService::HandlerService(QString spoolFolder, QString copyFolder,
+HandlerService::HandlerService(const CheckedFolder &spoolFolder, const CheckedFolder &copyFolder,
                                SchemeHandlerRegistry &registry, DataBaseHelper *database)
-    : m_spoolFolder(std::move(spoolFolder))
-    , m_copyFolder(std::move(copyFolder))
+    : m_spoolFolder(spoolFolder)
+    , m_copyFolder(copyFolder)
     , m_registry(registry)
     , m_database(database)
 {}
@@ -121,18 +124,34 @@ QString HandlerService::getParametersStringFromJobId(const QString &jobId)
     }
     DBJob job = *row.value();
 
-    const QString source = QStringLiteral("%1/%2.pdf").arg(m_spoolFolder, jobId);
-    const QString destination = QStringLiteral("%1/%2.pdf").arg(m_copyFolder, stringWithUUID());
-    if (!PRTools::copyItemAtPath(source, destination, false, PRTools::kSharedMode)) {
+    const QString source = jobId + QLatin1String(kPdfNameEnd);
+    const QString copyName = stringWithUUID() + QLatin1String(kPdfNameEnd);
+    const QString destination = m_copyFolder.filePath(copyName);
+    const Result<struct stat> copied =
+        PRTools::copyItem(m_spoolFolder.descriptor(), source, m_copyFolder.descriptor(), copyName,
+                          PRTools::kSharedMode);
+    if (!copied) {
         Log::warning(QStringLiteral("can't copy file to %1 ").arg(destination));
         return {};
     }
-    PRTools::removeFileAtPath(source);
-    PRTools::setSharedMode(m_copyFolder);
+    removeSpoolFile(source, copied.value());
+    // Never narrowed; a folder of root's (from the boot-time rule) keeps its own mode.
+    SharedFolderFiles::grantMode(m_copyFolder.descriptor(), PRTools::kSharedMode);
 
     if (job.pages.isNull() || job.totalPages.isNull())
         fixUpPageCounts(job, destination);
     return dictionaryToJsonString(handoffObject(job, destination));
+}
+
+void HandlerService::removeSpoolFile(const QString &name, const struct stat &copied)
+{
+    // Only the file that was copied: whatever another user put at the name since (a folder, a
+    // link) is no job's file and is not ours to remove.
+    const Result<Done> removed =
+        SharedFolderFiles::removeCheckedFile(m_spoolFolder.descriptor(), name, copied);
+    if (!removed)
+        Log::warning(QStringLiteral("the spool file %1 was not removed: %2")
+                         .arg(m_spoolFolder.filePath(name), removed.error().description));
 }
 
 void HandlerService::fixUpPageCounts(DBJob &job, const QString &copyPath)

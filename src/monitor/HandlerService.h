@@ -1,12 +1,15 @@
 #pragma once
 
 // Hands one complete spool PDF to the client: reads the job's row (waiting while the database is
-// busy), copies the PDF into the copy folder under a new name, deletes the spool file, completes
+// busy), copies the PDF into the copy folder under a new name, deletes the spool file (only while
+// it is still the file that was copied: anything else put at its name is left alone), completes
 // the row's page counts, builds the hand-off URL from the row, makes sure the URL scheme has a
 // handler and opens the URL. A job whose row is missing or cannot be read keeps its spool PDF and
-// gets no copy. Keeps no state between jobs; any thread, several jobs at once (the registry and
+// gets no copy. Both folders are reached through their checked descriptors only. Keeps no state
+// between jobs; any thread, several jobs at once (the registry and
 // the database helper take care of their own locking); a busy database blocks the calling thread.
 
+#include "CheckedFolder.h"
 #include "db/DataBaseHelper.h"
 
 #include <QJsonObject>
@@ -26,9 +29,10 @@ public:
     // Copies assumed by the page fix-up when the row has none.
     static constexpr auto kDefaultCopies = "1";
 
-    // Without a database helper the shared one is used, opened at the first job's row query.
-    HandlerService(QString spoolFolder, QString copyFolder, SchemeHandlerRegistry &registry,
-                   DataBaseHelper *database = nullptr);
+    // Without a database helper the shared one is used, opened at the first job's row query. The
+    // folders must outlive the service.
+    HandlerService(const CheckedFolder &spoolFolder, const CheckedFolder &copyFolder,
+                   SchemeHandlerRegistry &registry, DataBaseHelper *database = nullptr);
 
     void senderMessageWithJobId(const QString &jobId);
 
@@ -50,8 +54,10 @@ private:
     static QJsonObject handoffObject(const DBJob &job, const QString &copyPath);
     DataBaseHelper &database() const;
 
-    const QString m_spoolFolder;
-    const QString m_copyFolder;
+    void removeSpoolFile(const QString &name, const struct stat &copied);
+
+    const CheckedFolder &m_spoolFolder;
+    const CheckedFolder &m_copyFolder;
     SchemeHandlerRegistry &m_registry;
     DataBaseHelper *const m_database;
 };

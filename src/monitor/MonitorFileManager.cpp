@@ -1,6 +1,5 @@
 #include "MonitorFileManager.h"
 
-#include "PRTools.h"
 #include "foundation/PdfEndRule.h"
 #include "foundation/SharedFolderFiles.h"
 #include "foundation/logging/Log.h"
@@ -16,6 +15,8 @@
 namespace {
 
 constexpr auto kPdfExtension = "pdf";
+// A job's file is its id and this, the extension always in lower case.
+constexpr auto kPdfNameEnd = ".pdf";
 
 // The job id of a PDF name (the name without its last extension), or a null text.
 QString jobIdOfPdfName(const QString &name)
@@ -28,11 +29,11 @@ QString jobIdOfPdfName(const QString &name)
 
 } // namespace
 
-MonitorFileManager::MonitorFileManager(QString spoolFolder, CompletenessWait::Timing timing,
-                                       JobHandoff handoff, ExitFunction exitProcess,
-                                       QObject *parent)
+MonitorFileManager::MonitorFileManager(const CheckedFolder &spoolFolder,
+                                       CompletenessWait::Timing timing, JobHandoff handoff,
+                                       ExitFunction exitProcess, QObject *parent)
     : QObject(parent)
-    , m_spoolFolder(std::move(spoolFolder))
+    , m_spoolFolder(spoolFolder)
     , m_timing(timing)
     , m_handoff(std::move(handoff))
     , m_exitProcess(std::move(exitProcess))
@@ -49,7 +50,7 @@ MonitorFileManager::~MonitorFileManager()
 void MonitorFileManager::monitorFile()
 {
     m_watcher = new SpoolFolderWatcher(this);
-    if (!m_watcher->start(m_spoolFolder)) {
+    if (!m_watcher->start(m_spoolFolder.descriptor(), m_spoolFolder.path())) {
         endUnwatched();
         return;
     }
@@ -65,20 +66,20 @@ void MonitorFileManager::monitorFile()
 
 void MonitorFileManager::endUnwatched()
 {
-    qInfo().noquote() << QStringLiteral("Unable to open the path = %1").arg(m_spoolFolder);
+    qInfo().noquote() << QStringLiteral("Unable to open the path = %1").arg(m_spoolFolder.path());
     m_exitProcess(kUnwatchableFolderStatus);
 }
 
 std::optional<QStringList> MonitorFileManager::scan()
 {
-    std::optional<QStringList> names = PRTools::contentsOfDirectoryAtPath(m_spoolFolder);
+    const Result<QStringList> names = SharedFolderFiles::entryNames(m_spoolFolder.descriptor());
     if (!names)
         return std::nullopt;
-    const QHash<QString, QString> pdfs = pdfsPathToJobDictionary(*names);
+    const QHash<QString, QString> pdfs = pdfsPathToJobDictionary(names.value());
     QMutexLocker lock(&m_stateMutex);
-    m_filePaths = *names;
+    m_filePaths = names.value();
     m_jobsMap = pdfs;
-    return names;
+    return names.value();
 }
 
 void MonitorFileManager::initScanDirectory()
@@ -113,10 +114,10 @@ QStringList MonitorFileManager::getNewFileName()
     return newJobs;
 }
 
-bool MonitorFileManager::readFileEOF(const QString &path)
+bool MonitorFileManager::readFileEOF(int folder, const QString &name)
 {
     // Anyone may plant a link or a FIFO at a spool name: neither is followed nor waited on.
-    const Result<FileDescriptor> file = SharedFolderFiles::openRegularFile(path, O_RDONLY);
+    const Result<FileDescriptor> file = SharedFolderFiles::openRegularFile(folder, name, O_RDONLY);
     struct stat status = {};
     if (!file || ::fstat(file->get(), &status) != 0)
         return false;
@@ -150,16 +151,13 @@ void MonitorFileManager::handleFileClosed(const QString &name)
         wait->wake();
 }
 
-QString MonitorFileManager::jobPath(const QString &jobId) const
-{
-    return QStringLiteral("%1/%2.pdf").arg(m_spoolFolder, jobId);
-}
-
 void MonitorFileManager::startJob(const QString &jobId)
 {
     Log::info(QStringLiteral("monitor new job id : %1").arg(jobId));
-    const QString path = jobPath(jobId);
-    auto *wait = new CompletenessWait([path] { return readFileEOF(path); }, m_timing, this);
+    const int folder = m_spoolFolder.descriptor();
+    const QString name = jobId + QLatin1String(kPdfNameEnd);
+    auto *wait =
+        new CompletenessWait([folder, name] { return readFileEOF(folder, name); }, m_timing, this);
     m_waits.insert(jobId, wait);
     connect(wait, &CompletenessWait::completed, this, [this, jobId, wait] {
         m_waits.remove(jobId);
@@ -178,7 +176,7 @@ void MonitorFileManager::handOff(const QString &jobId)
 {
     Log::info(QStringLiteral("handle message with job id : %1").arg(jobId));
     m_handoffsRunning.insert(jobId);
-    const std::optional<FileIdentity> file = identityOf(jobPath(jobId));
+    const std::optional<FileIdentity> file = identityOf(jobId);
     m_handoffPool->start([this, jobId, file] {
         m_handoff(jobId);
         QMetaObject::invokeMethod(
@@ -192,7 +190,7 @@ void MonitorFileManager::finishJob(const QString &jobId, std::optional<FileIdent
     // The file the hand-off was given is still there (it could not be copied): it stays seen.
     // Otherwise a file now of that name is a new print of a re-used id, which the listings made
     // while the hand-off ran could not take; look again.
-    const std::optional<FileIdentity> current = identityOf(jobPath(jobId));
+    const std::optional<FileIdentity> current = identityOf(jobId);
     if (current && current == handedOff)
         return;
     {
@@ -203,10 +201,12 @@ void MonitorFileManager::finishJob(const QString &jobId, std::optional<FileIdent
         handleFolderEvent();
 }
 
-std::optional<MonitorFileManager::FileIdentity> MonitorFileManager::identityOf(const QString &path)
+std::optional<MonitorFileManager::FileIdentity>
+MonitorFileManager::identityOf(const QString &jobId) const
 {
+    const QByteArray name = QFile::encodeName(jobId + QLatin1String(kPdfNameEnd));
     struct stat status = {};
-    if (::stat(QFile::encodeName(path).constData(), &status) != 0)
+    if (::fstatat(m_spoolFolder.descriptor(), name.constData(), &status, AT_SYMLINK_NOFOLLOW) != 0)
         return std::nullopt;
     constexpr qint64 kNanosecondsPerSecond = 1000000000;
     return FileIdentity{quint64(status.st_dev), quint64(status.st_ino),

@@ -1,17 +1,19 @@
 #pragma once
 
-// Watches the spool folder for new job PDFs. Creating the manager records the PDFs already
-// present; they are never handed off. From monitorFile() on, every change of the folder's entries
-// lists it once: each PDF not seen before becomes a job, and the listing becomes the seen set (a
-// listing that fails changes nothing). A job waits until its file is complete (CompletenessWait,
-// woken early when the file is closed after writing) and is then handed off on a pool thread. A
-// job is never started twice while its wait or hand-off runs; once its hand-off has consumed the
-// file, the same id is new again.
+// Watches the spool folder for new job PDFs. Every step (listing, watch, completeness check) goes
+// through the folder's descriptor, opened and checked once at start, never through its path.
+// Creating the manager records the PDFs already present; they are never handed off. From
+// monitorFile() on, every change of the folder's entries lists it once: each PDF not seen before
+// becomes a job, and the listing becomes the seen set (a listing that fails changes nothing). A job
+// waits until its file is complete (CompletenessWait, woken early when the file is closed after
+// writing) and is then handed off on a pool thread. A job is never started twice while its wait or
+// hand-off runs; once its hand-off has consumed the file, the same id is new again.
 //
 // Lives on a thread with an event loop (the main thread in the program); the folder handler and
 // the waits run there, one at a time. The hand-off function runs on the manager's own pool; the
 // destructor waits for hand-offs that are running.
 
+#include "CheckedFolder.h"
 #include "CompletenessWait.h"
 #include "MonitorDefaults.h"
 
@@ -41,8 +43,9 @@ public:
     static constexpr CompletenessWait::Timing kDefaultTiming{MonitorDefaults::kCompletenessInterval,
                                                              MonitorDefaults::kCompletenessLimit};
 
-    MonitorFileManager(QString spoolFolder, CompletenessWait::Timing timing, JobHandoff handoff,
-                       ExitFunction exitProcess, QObject *parent = nullptr);
+    // The spool folder must outlive the manager.
+    MonitorFileManager(const CheckedFolder &spoolFolder, CompletenessWait::Timing timing,
+                       JobHandoff handoff, ExitFunction exitProcess, QObject *parent = nullptr);
     ~MonitorFileManager() override;
 
     // Starts watching the folder; when that is impossible, or later when the watch is lost (the
@@ -58,9 +61,9 @@ public:
     // Lists the folder, makes the listing the seen set and returns the ids of every PDF that was
     // neither seen before nor has a job running.
     QStringList getNewFileName();
-    // Whether the file's last 7 bytes are valid UTF-8 holding "%%EOF" (files of 7 bytes or less
-    // never are).
-    static bool readFileEOF(const QString &path);
+    // Whether the folder's regular file of that name (never a link) ends in 7 bytes of valid UTF-8
+    // holding "%%EOF" (files of 7 bytes or less never are).
+    static bool readFileEOF(int folder, const QString &name);
 
     QStringList filePaths() const;
     QHash<QString, QString> jobsMap() const;
@@ -82,10 +85,9 @@ private:
     void startJob(const QString &jobId);
     void handOff(const QString &jobId);
     void finishJob(const QString &jobId, std::optional<FileIdentity> handedOff);
-    QString jobPath(const QString &jobId) const;
-    static std::optional<FileIdentity> identityOf(const QString &path);
+    std::optional<FileIdentity> identityOf(const QString &jobId) const;
 
-    const QString m_spoolFolder;
+    const CheckedFolder &m_spoolFolder;
     const CompletenessWait::Timing m_timing;
     const JobHandoff m_handoff;
     const ExitFunction m_exitProcess;

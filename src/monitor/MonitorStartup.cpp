@@ -8,14 +8,13 @@
 
 #include <QCoreApplication>
 #include <QDebug>
-#include <QDir>
 #include <QFile>
 #include <QThread>
 #include <QThreadPool>
 
 #include <unistd.h>
 
-MonitorStartup::MonitorStartup(Options options, MonitorFileManager::JobHandoff handoff,
+MonitorStartup::MonitorStartup(Options options, HandoffFactory handoff,
                                MonitorFileManager::ExitFunction exitProcess, QThread *watcherThread)
     : m_options(std::move(options))
     , m_handoff(std::move(handoff))
@@ -29,23 +28,54 @@ MonitorStartup::~MonitorStartup() = default;
 void MonitorStartup::run()
 {
     waitForLock();
-    PRTools::removeExpiredFilesAtDirPath(m_options.spoolFolder, m_options.spoolMaxAge);
+    Result<CheckedFolder> spool = CheckedFolder::open(m_options.spoolFolder);
+    if (spool)
+        PRTools::removeExpiredFiles(spool->descriptor(), m_options.spoolMaxAge);
     deleteOutOfDateLog(m_options.logFolder, m_options.logLookBack);
     initDDlog(m_options.logFolder, m_options.syslogIdent);
+    if (!spool) {
+        takeNoJobs(QStringLiteral("Unable to open the path = %1 (%2)")
+                       .arg(m_options.spoolFolder, spool.error().description));
+        return;
+    }
+    Result<CheckedFolder> copies =
+        CheckedFolder::openOrMake(m_options.copyFolder, PRTools::kSharedMode);
+    if (!copies) {
+        takeNoJobs(QStringLiteral("The copy folder %1 cannot be used (%2)")
+                       .arg(m_options.copyFolder, copies.error().description));
+        return;
+    }
+    m_spoolFolder = std::make_unique<CheckedFolder>(std::move(spool.value()));
+    m_copyFolder = std::make_unique<CheckedFolder>(std::move(copies.value()));
 
-    auto fileManager = std::make_unique<MonitorFileManager>(m_options.spoolFolder, m_options.timing,
-                                                            m_handoff, m_exitProcess);
+    auto fileManager = std::make_unique<MonitorFileManager>(
+        *m_spoolFolder, m_options.timing, m_handoff(*m_spoolFolder, *m_copyFolder), m_exitProcess);
     fileManager->moveToThread(m_watcherThread);
     MonitorFileManager *watcher = fileManager.get();
     m_fileManager = std::move(fileManager);
     QMetaObject::invokeMethod(watcher, &MonitorFileManager::monitorFile, Qt::QueuedConnection);
 }
 
-int MonitorStartup::runProcess(Options options, MonitorFileManager::JobHandoff handoff)
+void MonitorStartup::takeNoJobs(const QString &reason)
 {
+    qInfo().noquote() << QStringLiteral("%1; this vqmmonitor (pid %2) takes no jobs.")
+                             .arg(reason)
+                             .arg(::getpid());
+    m_exitProcess(MonitorFileManager::kUnwatchableFolderStatus);
+}
+
+int MonitorStartup::runProcess(Options options, HandoffFactory handoff)
+{
+    // Start-up runs on the pool and may end the process before the event loop runs: the exit is
+    // queued to the loop, which an exit() made earlier would not reach.
+    QCoreApplication *application = QCoreApplication::instance();
     MonitorStartup startup(
-        std::move(options), std::move(handoff), [](int status) { QCoreApplication::exit(status); },
-        QCoreApplication::instance()->thread());
+        std::move(options), std::move(handoff),
+        [application](int status) {
+            QMetaObject::invokeMethod(
+                application, [status] { QCoreApplication::exit(status); }, Qt::QueuedConnection);
+        },
+        application->thread());
     dispatchGlobal([&startup] { startup.run(); });
     // Runs for good; it returns only when the spool folder cannot be watched.
     const int status = QCoreApplication::exec();
@@ -97,16 +127,22 @@ void MonitorStartup::deleteOutOfDateLog(const QString &folder, std::chrono::seco
 {
     const QDate day = now.toLocalTime().addSecs(-lookBack.count()).date();
     const QDateTime cutOff(day, QTime(0, 0), Qt::LocalTime);
-    const QStringList names = PRTools::contentsOfDirectoryAtPath(folder).value_or(QStringList());
-    for (const QString &name : names) {
+    const Result<CheckedFolder> logs = CheckedFolder::open(folder);
+    if (!logs)
+        return;
+    const Result<QStringList> names = SharedFolderFiles::entryNames(logs->descriptor());
+    if (!names)
+        return;
+    for (const QString &name : names.value()) {
         QString dateText = name;
         dateText.remove(QLatin1String(MonitorLogFileManager::kExtension));
         dateText.remove(QLatin1String(MonitorLogFileManager::kNamePrefix));
         const QDateTime date =
             DatePattern::parse(QLatin1String(MonitorLogFileManager::kDatePattern), dateText,
                                QLatin1String(kLogNameTimeZone));
+        // Never a folder, and a link itself rather than what it leads to.
         if (date.isValid() && date < cutOff)
-            QFile::remove(QStringLiteral("%1/%2").arg(folder, name));
+            ::unlinkat(logs->descriptor(), QFile::encodeName(name).constData(), 0);
     }
 }
 

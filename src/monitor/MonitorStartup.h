@@ -1,14 +1,19 @@
 #pragma once
 
 // What vqmmonitor does once at start, in this order: takes the machine's monitor lock, waiting as
-// long as another monitor holds it (or the lock file cannot be used), then deletes expired spool
-// PDFs, deletes old log files, sets up logging (standard error, system log, rolling files in the
-// log folder) and creates the spool watcher, which records the PDFs present then and starts
-// watching on the watcher's thread. Only the monitor that holds the lock touches the spool tree;
-// one that waits says why on standard error (the journal) and ends only when the process is
-// stopped. run() may be called on any thread and returns once the watcher is made; the watcher
-// thread must run an event loop. The lock is held as long as the object lives.
+// long as another monitor holds it (or the lock file cannot be used), then opens the spool folder
+// once (a real folder of root's or this user's, never a link), deletes expired spool PDFs in it,
+// deletes old log files, sets up logging (standard error, system log, rolling files in the log
+// folder), opens the copy folder under the same rule (making it when missing), and creates the
+// spool watcher on the opened spool folder, which records the PDFs present then and starts
+// watching on the watcher's thread. When either folder is refused, the monitor takes no jobs: it
+// says why in one line on standard error (the journal) and calls the exit function with
+// MonitorFileManager::kUnwatchableFolderStatus. Only the monitor that holds the lock touches the
+// spool tree; one that waits says why on standard error (the journal) and ends only when the
+// process is stopped. run() may be called on any thread and returns once the watcher is made; the
+// watcher thread must run an event loop. The lock is held as long as the object lives.
 
+#include "CheckedFolder.h"
 #include "CompletenessWait.h"
 #include "MonitorDefaults.h"
 #include "MonitorFileManager.h"
@@ -18,6 +23,7 @@
 #include <QString>
 
 #include <chrono>
+#include <functional>
 #include <memory>
 
 class QThread;
@@ -36,6 +42,7 @@ public:
         QString spoolFolder = QLatin1String(MonitorDefaults::kSpoolFolder);
         QString logFolder = QLatin1String(MonitorDefaults::kLogFolder);
         QString lockFile = QLatin1String(MonitorDefaults::kLockFile);
+        QString copyFolder = QLatin1String(MonitorDefaults::kCopyFolder);
         std::chrono::seconds spoolMaxAge = MonitorDefaults::kSpoolMaxAge;
         std::chrono::seconds logLookBack = MonitorDefaults::kLogLookBack;
         CompletenessWait::Timing timing = MonitorFileManager::kDefaultTiming;
@@ -43,7 +50,11 @@ public:
         QString syslogIdent = QLatin1String(MonitorDefaults::kSyslogIdent);
     };
 
-    MonitorStartup(Options options, MonitorFileManager::JobHandoff handoff,
+    // Makes the hand-off of the jobs once both folders are open; the folders outlive it.
+    using HandoffFactory = std::function<MonitorFileManager::JobHandoff(
+        const CheckedFolder &spoolFolder, const CheckedFolder &copyFolder)>;
+
+    MonitorStartup(Options options, HandoffFactory handoff,
                    MonitorFileManager::ExitFunction exitProcess, QThread *watcherThread);
     ~MonitorStartup();
 
@@ -52,14 +63,15 @@ public:
     // The life of a monitor process, on the main thread of its application: start-up on the
     // global pool, the watcher on the main thread, until the watch is lost. Returns the process's
     // exit status once the hand-offs running then have ended and the log is written out.
-    static int runProcess(Options options, MonitorFileManager::JobHandoff handoff);
+    static int runProcess(Options options, HandoffFactory handoff);
 
     // The watcher, once run() has created it.
     MonitorFileManager *fileManager() const { return m_fileManager.get(); }
 
-    // Deletes the files of the folder whose name, without every ".log" and "Monitor_", is a date
-    // in the log-name pattern that, read as midnight at +08:00, lies before local midnight of the
-    // day lookBack before now.
+    // Deletes the files of the folder (a real folder of root's or this user's, never a link; the
+    // removals go through its descriptor) whose name, without every ".log" and "Monitor_", is a
+    // date in the log-name pattern that, read as midnight at +08:00, lies before local midnight of
+    // the day lookBack before now.
     static void deleteOutOfDateLog(const QString &folder,
                                    std::chrono::seconds lookBack = MonitorDefaults::kLogLookBack,
                                    const QDateTime &now = QDateTime::currentDateTime());
@@ -73,11 +85,14 @@ public:
 private:
     void waitForLock();
     QString waitReport(const MonitorLock::Attempt &attempt) const;
+    void takeNoJobs(const QString &reason);
 
     const Options m_options;
-    const MonitorFileManager::JobHandoff m_handoff;
+    const HandoffFactory m_handoff;
     const MonitorFileManager::ExitFunction m_exitProcess;
     QThread *const m_watcherThread;
     MonitorLock m_lock;
+    std::unique_ptr<CheckedFolder> m_spoolFolder;
+    std::unique_ptr<CheckedFolder> m_copyFolder;
     std::unique_ptr<MonitorFileManager> m_fileManager;
 };

@@ -1,18 +1,18 @@
 #pragma once
 
-// File helpers of the monitor: listing, copying without following links, removal, folder creation
-// and the start-up purge of expired spool PDFs. Stateless; any thread.
+// File helpers of the monitor: copying between opened folders without following links, folder
+// creation, the shared mode and the start-up purge of expired spool PDFs. Nothing here removes by
+// path or removes a folder. Stateless; any thread.
 
 #include "MonitorDefaults.h"
 #include "foundation/Error.h"
 
 #include <QDateTime>
 #include <QString>
-#include <QStringList>
 
 #include <chrono>
-#include <optional>
 
+#include <sys/stat.h>
 #include <sys/types.h>
 
 class PRTools
@@ -24,37 +24,26 @@ public:
     // The mode of every file and folder the monitor shares with other users' processes.
     static constexpr unsigned kSharedMode = 0777;
 
-    // The names of the folder's entries (no "." or ".."), or nullopt when it cannot be listed.
-    static std::optional<QStringList> contentsOfDirectoryAtPath(const QString &path);
-
-    // Copies a regular file's contents, mode (or the mode given) and times. The destination's
-    // folder is created when missing; neither the source, that folder nor the destination is
-    // reached through a symbolic link, a source that is not a regular file (a FIFO) fails without
-    // blocking, and an existing destination fails the copy unless overwrite is set.
-    static Result<Done> copyItemAtPath(const QString &source, const QString &destination,
-                                       bool overwrite,
-                                       std::optional<mode_t> modeOfCopy = std::nullopt);
-    // Deletes the file, link or folder (with its contents) at the path.
-    static Result<Done> removeItemAtPath(const QString &path);
+    // Copies a regular file of one opened folder into a new entry of another, with the mode given,
+    // keeping its times. The source entry is never followed when it is a link, and one that is not
+    // a regular file (a FIFO) fails without blocking; an existing destination fails the copy.
+    // Returns the status of the source file that was copied, so that its removal can make sure it
+    // removes that file only.
+    static Result<struct stat> copyItem(int sourceFolder, const QString &sourceName,
+                                        int destinationFolder, const QString &destinationName,
+                                        mode_t mode);
     // Creates the folder and any missing parents.
     static Result<Done> createDirectoryAtPath(const QString &path);
     static bool isExistsAtPath(const QString &path);
-    // The path without its last component.
-    static QString directoryAtPath(const QString &path);
-    // True when nothing is at the path, otherwise whether deleting it worked.
-    static bool removeFileAtPath(const QString &path);
 
     // Gives the folder or regular file at the path the shared mode; a failure (another owner,
-    // nothing there, a link or any other kind of entry) is ignored.
+    // nothing there, a link, a folder of another user's or any other kind of entry) is ignored.
     static void setSharedMode(const QString &path);
 
-    // The file's creation time, or, where the file system keeps none, its modification time.
-    static std::optional<QDateTime> creationDateOfItemAtPath(const QString &path);
-
-    // Deletes the folder's PDFs (extension "pdf" in any case; not folders) created more than
-    // maxAge before now. Failures are skipped.
-    static void
-    removeExpiredFilesAtDirPath(const QString &path,
-                                std::chrono::seconds maxAge = MonitorDefaults::kSpoolMaxAge,
-                                const QDateTime &now = QDateTime::currentDateTime());
+    // Deletes the opened folder's PDFs (regular files with the extension "pdf" in any case) created
+    // more than maxAge before now, each only while it is the file that was dated. Failures are
+    // skipped.
+    static void removeExpiredFiles(int folder,
+                                   std::chrono::seconds maxAge = MonitorDefaults::kSpoolMaxAge,
+                                   const QDateTime &now = QDateTime::currentDateTime());
 };

@@ -2,20 +2,23 @@
 // no configuration: the folders and limits are fixed.
 
 #include "monitor/HandlerService.h"
-#include "monitor/MonitorDefaults.h"
 #include "monitor/MonitorStartup.h"
 #include "monitor/platform/GioSchemeHandlerRegistry.h"
 
 #include <QCoreApplication>
+
+#include <memory>
 
 int main(int argc, char **argv)
 {
     QCoreApplication application(argc, argv);
 
     GioSchemeHandlerRegistry registry;
-    HandlerService handler(QLatin1String(MonitorDefaults::kSpoolFolder),
-                           QLatin1String(MonitorDefaults::kCopyFolder), registry);
-    return MonitorStartup::runProcess(MonitorStartup::Options{}, [&handler](const QString &jobId) {
-        handler.senderMessageWithJobId(jobId);
-    });
+    return MonitorStartup::runProcess(
+        MonitorStartup::Options{},
+        [&registry](const CheckedFolder &spoolFolder, const CheckedFolder &copyFolder) {
+            const auto handler =
+                std::make_shared<HandlerService>(spoolFolder, copyFolder, registry);
+            return [handler](const QString &jobId) { handler->senderMessageWithJobId(jobId); };
+        });
 }

@@ -104,7 +104,11 @@ TEST_F(DocumentCheckTest, publishesWhatTheMonitorTakesAndCutsOnlyABlankTail)
                                         .replace("%1", QByteArray::number(jobId)))
             << job.what;
         EXPECT_EQ(TestSupport::readFile(pdfPath(jobId)), job.published) << job.what;
-        EXPECT_TRUE(MonitorFileManager::readFileEOF(pdfPath(jobId))) << job.what;
+        const Result<FileDescriptor> published = SharedFolderFiles::openFolder(pdfFolder());
+        ASSERT_TRUE(published) << job.what;
+        EXPECT_TRUE(
+            MonitorFileManager::readFileEOF(published->get(), QStringLiteral("%1.pdf").arg(jobId)))
+            << job.what;
         EXPECT_EQ(entriesOf(pdfFolder()), QStringList{QStringLiteral("%1.pdf").arg(jobId)})
             << job.what;
         EXPECT_TRUE(row(jobId).has_value()) << job.what;

@@ -3,6 +3,7 @@
 
 #include "foundation/SpoolLayout.h"
 #include "monitor/MonitorDefaults.h"
+#include "support/OtherUser.h"
 #include "support/TestSupport.h"
 
 #include <QDir>
@@ -96,6 +97,7 @@ class InstallTest : public ::testing::Test
 {
 protected:
     QString stage() const { return m_dir.path() + "/dest"; }
+    QString stageParent() const { return m_dir.path(); }
     QString staged(const QString &path) const { return stage() + path; }
     QString prefix() const { return m_dir.path() + "/prefix"; }
     QString scratch(const QString &name) const { return m_dir.filePath(name); }
@@ -143,10 +145,11 @@ TEST_F(InstallTest, backendComponentInstallsProgramPpdIniAndSpoolTree)
     const QString backend = staged(QStringLiteral(VQM_CUPS_BACKEND_DIR "/vqmprinter"));
     EXPECT_EQ(modeOf(backend), 0755u);
     EXPECT_EQ(modeOf(staged(QStringLiteral("/usr/share/ppd/tarvello/Tarvello.ppd"))), 0644u);
-    // The tree the programs expect.
-    for (const char *folder :
-         {SpoolLayout::kRoot, SpoolLayout::kPdfFolder, SpoolLayout::kDatabaseFolder,
-          SpoolLayout::kClientLogFolder, SpoolLayout::kMonitorLogFolder}) {
+    // The tree the programs expect: every user may write in each folder, and the root's sticky bit
+    // keeps them all from renaming or replacing the folders.
+    EXPECT_EQ(modeOf(staged(QLatin1String(SpoolLayout::kRoot))), 01777u);
+    for (const char *folder : {SpoolLayout::kPdfFolder, SpoolLayout::kDatabaseFolder,
+                               SpoolLayout::kClientLogFolder, SpoolLayout::kMonitorLogFolder}) {
         EXPECT_EQ(modeOf(staged(QLatin1String(folder))), 0777u) << folder;
     }
 
@@ -167,6 +170,27 @@ TEST_F(InstallTest, backendComponentInstallsProgramPpdIniAndSpoolTree)
     const QByteArray again = install(QStringLiteral("backend"));
     EXPECT_EQ(TestSupport::readFile(ini), "ServiceIP=print.example.test\n");
     EXPECT_TRUE(again.contains("Keeping")) << again.constData();
+}
+
+TEST_F(InstallTest, noOtherUserCanRenameOrReplaceTheSpoolFolders)
+{
+    install(QStringLiteral("backend"));
+    // The stage's own folder is private to its maker; the other user must reach the tree.
+    ASSERT_EQ(::chmod(QFile::encodeName(stageParent()).constData(), 0755), 0);
+    const QString root = staged(QLatin1String(SpoolLayout::kRoot));
+    for (const char *name :
+         {SpoolLayout::kPdfFolderName, SpoolLayout::kDatabaseFolderName,
+          SpoolLayout::kClientLogFolderName, SpoolLayout::kMonitorLogFolderName}) {
+        SCOPED_TRACE(name);
+        const QString folder = root + u'/' + QLatin1String(name);
+        EXPECT_FALSE(OtherUser::run({"mv", folder, root + "/away"}));
+        EXPECT_FALSE(OtherUser::run({"rmdir", folder}));
+        EXPECT_TRUE(QFileInfo(folder).isDir());
+        EXPECT_FALSE(QFileInfo(folder).isSymLink());
+    }
+    // Adding entries is still everyone's right: the folders stay shared.
+    EXPECT_TRUE(OtherUser::run({"touch", root + "/" + SpoolLayout::kPdfFolderName + "/1.pdf"}));
+    EXPECT_FALSE(QFileInfo::exists(root + "/away"));
 }
 
 TEST_F(InstallTest, sessionComponentInstallsItsFilesAndTheMonitorUnitForThePrefix)
@@ -210,8 +234,8 @@ TEST_F(InstallTest, installationsRunningAtOnceEachNameTheMonitorOfTheirOwnPrefix
         const QString stage = scratch(QStringLiteral("dest%1").arg(i));
         const QString program = scratch(QStringLiteral("prefix%1/bin/vqmmonitor").arg(i));
         EXPECT_EQ(valueOf(unitTextIn(stage), QStringLiteral("ExecStart")), program) << i;
-        const QString entry = QString::fromUtf8(TestSupport::readFile(
-            stage + QStringLiteral(VQM_XDG_AUTOSTART_DIR) + kAutostartEntry));
+        const QString entry = QString::fromUtf8(
+            TestSupport::readFile(stage + QStringLiteral(VQM_XDG_AUTOSTART_DIR) + kAutostartEntry));
         EXPECT_EQ(valueOf(entry, QStringLiteral("Exec")), program) << i;
     }
 }

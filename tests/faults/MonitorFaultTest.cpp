@@ -4,6 +4,7 @@
 // The monitor goes on with the next job each time, keeps or drops the job exactly as the hand-off's
 // rules say, opens no URL for a job it could not hand off, and logs what happened.
 
+#include "OpenedFolder.h"
 #include "PdfFixture.h"
 #include "RecordingRegistry.h"
 #include "support/LogCapture.h"
@@ -55,10 +56,13 @@ protected:
         ASSERT_TRUE(QDir().mkpath(m_root.filePath("db")));
         m_database = std::make_unique<DataBaseHelper>(m_root.filePath("db"));
         ASSERT_TRUE(DBBusiness::initWithTable(*m_database));
-        m_handler =
-            std::make_unique<HandlerService>(m_spool, m_copies, m_registry, m_database.get());
+        m_spoolFolder = OpenedFolder::open(m_spool);
+        m_copyFolder = OpenedFolder::open(m_copies);
+        ASSERT_TRUE(m_spoolFolder && m_copyFolder);
+        m_handler = std::make_unique<HandlerService>(*m_spoolFolder, *m_copyFolder, m_registry,
+                                                     m_database.get());
         m_watcher = std::make_unique<MonitorFileManager>(
-            m_spool, kQuickTiming,
+            *m_spoolFolder, kQuickTiming,
             [this](const QString &jobId) {
                 if (m_beforeHandOff)
                     m_beforeHandOff(jobId);
@@ -132,6 +136,8 @@ protected:
     QString m_copies;
     LogCapture m_log;
     RecordingRegistry m_registry;
+    std::unique_ptr<CheckedFolder> m_spoolFolder;
+    std::unique_ptr<CheckedFolder> m_copyFolder;
     std::unique_ptr<DataBaseHelper> m_database;
     std::unique_ptr<HandlerService> m_handler;
     std::unique_ptr<MonitorFileManager> m_watcher;

@@ -40,11 +40,15 @@ TEST(MonitorLogFolderFault, StartsWithoutLogFilesSaysWhyAndHandsOffTheNextPrint)
     options.spoolFolder = spool;
     options.logFolder = logFolder;
     options.lockFile = root.filePath("vqmmonitor.lock");
+    options.copyFolder = root.filePath("copies");
     options.timing = {50ms, 5000ms};
     options.syslogIdent = QString();
     {
         MonitorStartup startup(
-            options, [&](const QString &jobId) { handedOff += jobId == QLatin1String("51"); },
+            options,
+            [&](const CheckedFolder &, const CheckedFolder &) {
+                return [&](const QString &jobId) { handedOff += jobId == QLatin1String("51"); };
+            },
             [&](int status) { exits << status; }, QThread::currentThread());
         startup.run();
         TestSupport::spin(100ms);

@@ -329,6 +329,24 @@ TEST_F(RollingFileSinkTest, LogFolderThatIsALinkIsNotUsed)
     EXPECT_TRUE(m_sink->currentFilePath().isNull());
 }
 
+TEST_F(RollingFileSinkTest, LogFolderOfAnotherUserIsNeitherWrittenNorCleaned)
+{
+    // Made by another user at the log folder's name, with more files than the sink keeps.
+    ASSERT_TRUE(OtherUser::shareFolder(m_dir.path(), m_dir.path()));
+    const QString theirs = m_dir.filePath("mlog");
+    ASSERT_TRUE(OtherUser::runScript("mkdir -m 777 \"$1\" && cd \"$1\" && "
+                                     "touch a.log b.log c.log d.log e.log f.log g.log h.log",
+                                     {theirs}));
+    const QStringList before = QDir(theirs).entryList(QDir::Files, QDir::Name);
+    open(std::make_shared<DayNamingPolicy>(), RollingFileLimits{}, theirs);
+    testing::internal::CaptureStderr();
+    log("entry");
+    const std::string reported = testing::internal::GetCapturedStderr();
+    EXPECT_NE(reported.find("not to root or to this user"), std::string::npos) << reported;
+    EXPECT_EQ(QDir(theirs).entryList(QDir::Files, QDir::Name), before);
+    EXPECT_TRUE(m_sink->currentFilePath().isNull());
+}
+
 TEST(DefaultLogFileNamingPolicy, NamesFilesByCreationTime)
 {
     const QDateTime created(QDate(2024, 3, 5), QTime(9, 7, 5, 42));

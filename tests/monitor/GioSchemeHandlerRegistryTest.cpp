@@ -3,10 +3,11 @@
 // and for another application.
 
 #include "monitor/platform/GioSchemeHandlerRegistry.h"
-#include "support/LogCapture.h"
+#include "OpenedFolder.h"
 #include "PdfFixture.h"
 #include "monitor/HandlerService.h"
 #include "monitor/db/DBBusiness.h"
+#include "support/LogCapture.h"
 #include "support/TestSupport.h"
 
 #include <QDir>
@@ -159,8 +160,10 @@ protected:
 
     void handOff()
     {
-        HandlerService service(folders.filePath("pdf_out"), folders.filePath("copies"), registry,
-                               database.get());
+        const auto spool = OpenedFolder::open(folders.filePath("pdf_out"));
+        const auto copies = OpenedFolder::open(folders.filePath("copies"));
+        ASSERT_TRUE(spool && copies);
+        HandlerService service(*spool, *copies, registry, database.get());
         service.senderMessageWithJobId("21");
     }
 

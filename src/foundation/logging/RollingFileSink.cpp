@@ -21,13 +21,6 @@ constexpr int kMaximumNameSuffix = 10000;
 // Readable by every local user, as the usual umask leaves a new file.
 constexpr mode_t kFileMode = 0644;
 
-// The first write stands in for the creation time where the file system keeps none.
-QDateTime creationTime(const QFileInfo &info)
-{
-    const QDateTime birth = info.birthTime();
-    return birth.isValid() ? birth : info.lastModified();
-}
-
 } // namespace
 
 struct RollingFileSink::LogFile
@@ -40,14 +33,21 @@ struct RollingFileSink::LogFile
 
 QList<RollingFileSink::LogFile> RollingFileSink::logFiles() const
 {
+    // Through the opened folder: the path may lead elsewhere by now. Folders and links are no log
+    // files.
     QList<LogFile> files;
-    const QFileInfoList entries =
-        QDir(m_folder).entryInfoList(QDir::Files | QDir::Hidden | QDir::System | QDir::NoSymLinks);
-    for (const QFileInfo &entry : entries) {
-        if (!m_naming->isLogFile(entry.fileName()))
+    const Result<QStringList> names = SharedFolderFiles::entryNames(m_folderFd.get());
+    if (!names)
+        return files;
+    for (const QString &name : names.value()) {
+        if (!m_naming->isLogFile(name))
             continue;
-        const QString name = entry.fileName();
-        files.append({name, creationTime(entry), entry.size(), m_creationOrder.value(name)});
+        const Result<SharedFolderFiles::EntryStatus> entry =
+            SharedFolderFiles::entryStatus(m_folderFd.get(), name);
+        if (!entry || S_ISDIR(entry->status.st_mode) || S_ISLNK(entry->status.st_mode))
+            continue;
+        files.append(
+            {name, entry->created, qint64(entry->status.st_size), m_creationOrder.value(name)});
     }
     // Newest first. File times are coarse (a clock tick), so files made within one tick are
     // ordered by the order in which this sink made them, then by name.
@@ -137,6 +137,9 @@ bool RollingFileSink::takeFile()
 
 bool RollingFileSink::continueNewestFile()
 {
+    // A folder that is missing or refused is made or reported when a new file is opened.
+    if (!openFolder(false))
+        return false;
     const QList<LogFile> files = logFiles();
     if (files.isEmpty())
         return false;
@@ -148,7 +151,7 @@ bool RollingFileSink::continueNewestFile()
     const bool young = m_limits.rollingFrequency.count() <= 0 ||
                        newest.created.secsTo(now()) < m_limits.rollingFrequency.count();
     const bool small = m_limits.maximumFileSize <= 0 || newest.size < m_limits.maximumFileSize;
-    if (!young || !small || !openFolder())
+    if (!young || !small)
         return false;
     // Only a regular file is continued: a link or a FIFO put there since the listing is not.
     Result<FileDescriptor> file =
@@ -162,7 +165,7 @@ bool RollingFileSink::openNewFile()
         reportFailure(QStringLiteral("could not create the log folder %1").arg(m_folder));
         return false;
     }
-    if (!openFolder())
+    if (!openFolder(true))
         return false;
     const std::optional<QString> name = createFreeFile(m_naming->newLogFileName());
     if (!name)
@@ -171,13 +174,15 @@ bool RollingFileSink::openNewFile()
     return true;
 }
 
-bool RollingFileSink::openFolder()
+bool RollingFileSink::openFolder(bool reportFailures)
 {
-    // The folder itself, never a link put in its place; its entries are reached through it.
-    Result<FileDescriptor> folder = SharedFolderFiles::openFolder(m_folder);
+    // The folder itself, never a link put in its place nor another user's folder; its entries are
+    // reached through it.
+    Result<FileDescriptor> folder = SharedFolderFiles::openOwnedFolder(m_folder);
     if (!folder) {
-        reportFailure(
-            QStringLiteral("could not use the log folder: %1").arg(folder.error().description));
+        if (reportFailures)
+            reportFailure(
+                QStringLiteral("could not use the log folder: %1").arg(folder.error().description));
         return false;
     }
     m_folderFd = std::move(folder.value());

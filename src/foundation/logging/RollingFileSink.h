@@ -6,7 +6,9 @@
 // any entry: a file, a folder, a link, even one that leads nowhere), the new file gets a numeric
 // suffix before its extension: "Monitor_2024.03.05 1.log", then " 2", ... A new file is always
 // created afresh (O_CREAT|O_EXCL|O_NOFOLLOW in the folder opened without following a link), so
-// that no link put into a shared log folder makes the sink write elsewhere.
+// that no link put into a shared log folder makes the sink write elsewhere. The folder must be a
+// real folder owned by root or by this user; a link or another user's folder at its name is
+// refused, and the files are listed, dated and deleted through the opened folder only.
 // Whenever a file is taken, continued at the first entry or newly opened, the oldest log files (as
 // the policy counts them, oldest by creation time) are deleted until at most
 // maximumNumberOfLogFiles remain and, with a quota, their total size is within the quota; the
@@ -70,7 +72,7 @@ private:
     bool takeFile();
     bool continueNewestFile();
     bool openNewFile();
-    bool openFolder();
+    bool openFolder(bool reportFailures);
     // Creates the first free name of the proposed one and its numbered forms, and writes to it.
     std::optional<QString> createFreeFile(const QString &proposed);
     bool useFile(FileDescriptor file, const QString &name, const QDateTime &created);

@@ -1,5 +1,6 @@
 #include "DataBaseHelper.h"
 
+#include "foundation/SharedFolderFiles.h"
 #include "monitor/MonitorDefaults.h"
 #include "monitor/PRTools.h"
 
@@ -60,10 +61,19 @@ QString DataBaseHelper::dbPath() const
 
 void DataBaseHelper::open()
 {
+    // Another user may have put a link or a folder of their own at the folder's name: the job
+    // table is never looked for there.
+    if (const Result<FileDescriptor> folder = SharedFolderFiles::openOwnedFolder(m_folder);
+        !folder) {
+        m_database.reset();
+        qWarning().noquote() << "cannot open the job database:" << folder.error().description;
+        return;
+    }
     const QByteArray path = QFile::encodeName(dbPath());
     try {
         m_database = std::make_unique<SQLite::Database>(
-            // Another user may have planted a link at the name in the shared folder.
+            // Another user may have planted a link at the name in the shared folder (SQLite then
+            // refuses a link anywhere in the path).
             path.constData(), SQLite::OPEN_READWRITE | SQLite::OPEN_CREATE | SQLite::OPEN_NOFOLLOW,
             static_cast<int>(kBusyTimeout.count()));
     } catch (const SQLite::Exception &error) {

@@ -30,7 +30,8 @@ public:
     static DataBaseHelper &sharedInstance();
     static void refreashDataBaseFile();
 
-    // Opens (and, when absent, creates) the database file in the folder.
+    // Opens (and, when absent, creates) the database file in the folder, which must be a real
+    // folder (not a link) of root's or this user's; otherwise there is no connection.
     explicit DataBaseHelper(QString folder);
     ~DataBaseHelper();
 
