@@ -1,12 +1,15 @@
 // Measures the whole print road, from lp to the upload report the service receives: a 1 MB and
 // a 50 MB document (each printed to a client that is not running yet, as the first print of a
-// session), and 20 one-page documents printed at once, which must all arrive whole (as the
-// end-to-end tests judge it: ArrivalCheck). The 50 MB upload is set against curl sending the PDF
-// the road uploaded to the same FTP server. Started outside the private namespaces, it runs itself
-// through tests/e2e/private-road (and exits 77 where that cannot run). The short run prints a 1 MB
-// and a 5 MB document and a burst of 3.
+// session), one job of two 25 MB documents (which the backend joins into one PDF), and 20 one-page
+// documents printed at once, which must all arrive whole (as the end-to-end tests judge it:
+// ArrivalCheck). The 50 MB upload is set against curl sending the PDF the road uploaded to the
+// same FTP server; the two-document job against the 50 MB one, with the backend's peak memory for
+// it. Started outside the private namespaces, it runs itself through tests/e2e/private-road (and
+// exits 77 where that cannot run). The short run prints a 1 MB and a 5 MB document, two of
+// 2.5 MB, and a burst of 3.
 
 #include "ArrivalCheck.h"
+#include "BackendMemorySampler.h"
 #include "BenchReport.h"
 #include "PrintRoad.h"
 #include "PrivateRoadCheck.h"
@@ -41,6 +44,10 @@ constexpr double kSmallGoalMs = 3000;
 // What the road may add to the FTP transfer of the large document itself.
 constexpr double kLargeOverheadGoalMs = 5000;
 constexpr double kBurstGoalMs = 30000;
+// The job of two documents, each half the large one, against the large one.
+constexpr int kJoinedDocuments = 2;
+constexpr double kJoinedGoalRatio = 1.5;
+constexpr double kKibibytesPerMebibyte = 1024;
 
 constexpr auto kClientEndLimit = 40s;
 constexpr auto kBurstLimit = 300s;
@@ -101,8 +108,7 @@ public:
     {
         int whole = 0;
         for (const PrivateCups::PrintRequest &request : requests) {
-            const Result<QList<ArrivalCheck::PageTexts>> pages =
-                ArrivalCheck::pagesOf(request.file);
+            const Result<QList<ArrivalCheck::PageTexts>> pages = pagesOf(request);
             const QString published = m_road.publishedCopyOf(m_requestIds.value(request.title));
             for (const QJsonObject &submission : m_road.submissions()) {
                 const QJsonObject members = submission.value("members").toObject();
@@ -180,6 +186,19 @@ public:
     }
 
 private:
+    // Every page of the request's documents, in order.
+    static Result<QList<ArrivalCheck::PageTexts>> pagesOf(const PrivateCups::PrintRequest &request)
+    {
+        QList<ArrivalCheck::PageTexts> pages;
+        for (const QString &file : QStringList{request.file} + request.moreFiles) {
+            const Result<QList<ArrivalCheck::PageTexts>> filePages = ArrivalCheck::pagesOf(file);
+            if (!filePages)
+                return filePages.error();
+            pages += filePages.value();
+        }
+        return pages;
+    }
+
     bool reportedSuccess(const QJsonObject &submission) const
     {
         const QString jobId = QString::number(submission.value("reply")
@@ -239,6 +258,31 @@ int runInside(const Plan &plan)
     report.goal(largeMs >= 0 && anchorMs >= 0 && largeMs - anchorMs <= kLargeOverheadGoalMs &&
                     bench.arrivedWhole(largeRequest) == 1,
                 QStringLiteral("road_overhead_") + large);
+    bench.waitForClientEnd();
+
+    // The same bytes in two documents of one job.
+    const QString joinedTitle = QStringLiteral("two documents");
+    const QString joined = QStringLiteral("%1x%2mb")
+                               .arg(kJoinedDocuments)
+                               .arg(double(plan.largeMebibytes) / kJoinedDocuments);
+    const qint64 documentBytes = plan.largeMebibytes * kMebibyte / kJoinedDocuments;
+    PrivateCups::PrintRequest joinedRequest{bench.document(joinedTitle, documentBytes),
+                                            joinedTitle};
+    for (int i = 2; i <= kJoinedDocuments; ++i)
+        joinedRequest.moreFiles << bench.document(joinedTitle + QString::number(i), documentBytes);
+    BackendMemorySampler backendMemory;
+    backendMemory.start();
+    const double joinedMs = bench.printAndTime({joinedRequest}, PrintRoad::kJobLimit);
+    const qint64 backendPeakKibibytes = backendMemory.stop();
+    const double joinedRatio = largeMs > 0 ? joinedMs / largeMs : -1;
+    report.figure(QStringLiteral("lp_to_report_") + joined, joinedMs, "ms", 1);
+    report.figure(QStringLiteral("lp_to_report_") + joined + QStringLiteral("_vs_") + large,
+                  joinedRatio, "x", 2);
+    report.figure(QStringLiteral("backend_peak_rss_") + joined,
+                  double(backendPeakKibibytes) / kKibibytesPerMebibyte, "MiB", 1);
+    report.goal(joinedMs >= 0 && joinedRatio >= 0 && joinedRatio <= kJoinedGoalRatio &&
+                    bench.arrivedWhole({joinedRequest}) == 1,
+                QStringLiteral("lp_to_report_") + joined);
     bench.waitForClientEnd();
 
     QList<PrivateCups::PrintRequest> burst;

@@ -1,6 +1,6 @@
 #include "CompletePdfCheck.h"
 
-#include "BackendDefaults.h"
+#include "DescriptorBytes.h"
 
 #include "foundation/PdfEndRule.h"
 #include "foundation/SharedFolderFiles.h"
@@ -8,7 +8,6 @@
 #include <QByteArray>
 #include <QByteArrayView>
 
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -20,65 +19,6 @@ constexpr QByteArrayView kHeader("%PDF-");
 constexpr QByteArrayView kEndMarker(PdfEndRule::kEndMarker.data(), PdfEndRule::kEndMarker.size());
 constexpr QByteArrayView kCrLf("\r\n");
 
-// PDF white space, NUL among it.
-bool isBlank(char byte)
-{
-    switch (byte) {
-    case '\0':
-    case '\t':
-    case '\n':
-    case '\f':
-    case '\r':
-    case ' ':
-        return true;
-    default:
-        return false;
-    }
-}
-
-Error refusal(const QString &reason)
-{
-    return Error{QString::fromLatin1(CompletePdfCheck::kRefusalDomain), EINVAL, reason};
-}
-
-// Exactly the bytes asked for; the file is the backend's own and does not shrink on its own.
-Result<QByteArray> readAt(int descriptor, qint64 offset, qint64 length)
-{
-    QByteArray bytes(length, Qt::Uninitialized);
-    qint64 done = 0;
-    while (done < length) {
-        const ssize_t count =
-            ::pread(descriptor, bytes.data() + done, size_t(length - done), off_t(offset + done));
-        if (count < 0 && errno == EINTR)
-            continue;
-        if (count < 0)
-            return SharedFolderFiles::systemError(QStringLiteral("cannot read the job's PDF"),
-                                                  errno);
-        if (count == 0) {
-            return Error{QString::fromLatin1(BackendDefaults::kErrorDomain), EIO,
-                         QStringLiteral("the job's PDF shrank while it was checked")};
-        }
-        done += count;
-    }
-    return bytes;
-}
-
-// The offset just after the last byte that is not blank (0 when there is none).
-Result<qint64> endOfContent(int descriptor, qint64 size)
-{
-    for (qint64 end = size; end > 0;) {
-        const qint64 start = std::max<qint64>(0, end - CompletePdfCheck::kBlockSize);
-        const Result<QByteArray> block = readAt(descriptor, start, end - start);
-        if (!block)
-            return block.error();
-        const auto last = std::find_if_not(block->crbegin(), block->crend(), isBlank);
-        if (last != block->crend())
-            return start + (block->crend() - last);
-        end = start;
-    }
-    return qint64(0);
-}
-
 // Whether the end marker stands anywhere in the first `end` bytes. Blocks overlap by less than a
 // marker, so that a marker across two blocks is found whole in one of them.
 Result<bool> hasMarkerBefore(int descriptor, qint64 end)
@@ -86,7 +26,8 @@ Result<bool> hasMarkerBefore(int descriptor, qint64 end)
     const qint64 overlap = kEndMarker.size() - 1;
     for (qint64 blockEnd = end; blockEnd > overlap;) {
         const qint64 start = std::max<qint64>(0, blockEnd - CompletePdfCheck::kBlockSize);
-        const Result<QByteArray> block = readAt(descriptor, start, blockEnd - start);
+        const Result<QByteArray> block =
+            DescriptorBytes::readAt(descriptor, start, blockEnd - start);
         if (!block)
             return block.error();
         if (block->contains(kEndMarker))
@@ -102,7 +43,7 @@ Result<bool> hasMarkerBefore(int descriptor, qint64 end)
 Result<qint64> lineEndAt(int descriptor, qint64 offset, qint64 size)
 {
     const Result<QByteArray> next =
-        readAt(descriptor, offset, std::min<qint64>(kCrLf.size(), size - offset));
+        DescriptorBytes::readAt(descriptor, offset, std::min<qint64>(kCrLf.size(), size - offset));
     if (!next)
         return next.error();
     if (next->startsWith(kCrLf))
@@ -116,14 +57,15 @@ Result<qint64> lineEndAt(int descriptor, qint64 offset, qint64 size)
 
 Result<Done> CompletePdfCheck::check(int descriptor)
 {
-    struct stat status = {};
-    if (::fstat(descriptor, &status) != 0)
-        return SharedFolderFiles::systemError(QStringLiteral("cannot read the job's PDF"), errno);
-    const qint64 size = status.st_size;
+    const Result<qint64> fileSize = DescriptorBytes::sizeOf(descriptor);
+    if (!fileSize)
+        return fileSize.error();
+    const qint64 size = fileSize.value();
     if (size == 0)
         return refusal(QStringLiteral("the document is empty"));
 
-    const Result<QByteArray> head = readAt(descriptor, 0, std::min<qint64>(size, kHeader.size()));
+    const Result<QByteArray> head =
+        DescriptorBytes::readAt(descriptor, 0, std::min<qint64>(size, kHeader.size()));
     if (!head)
         return head.error();
     if (head.value() != kHeader)
@@ -136,11 +78,11 @@ Result<Done> CompletePdfCheck::check(int descriptor)
         return Done{};
 
     // The header is not blank, so the content ends at least a marker's length in.
-    const Result<qint64> contentEnd = endOfContent(descriptor, size);
+    const Result<qint64> contentEnd = DescriptorBytes::endOfContent(descriptor, 0, size);
     if (!contentEnd)
         return contentEnd.error();
-    const Result<QByteArray> last =
-        readAt(descriptor, contentEnd.value() - kEndMarker.size(), kEndMarker.size());
+    const Result<QByteArray> last = DescriptorBytes::readAt(
+        descriptor, contentEnd.value() - kEndMarker.size(), kEndMarker.size());
     if (!last)
         return last.error();
     if (last.value() != kEndMarker) {
@@ -172,4 +114,9 @@ Result<Done> CompletePdfCheck::check(int descriptor)
 bool CompletePdfCheck::isRefusal(const Error &error)
 {
     return error.domain == QLatin1String(kRefusalDomain);
+}
+
+Error CompletePdfCheck::refusal(const QString &reason)
+{
+    return Error{QString::fromLatin1(kRefusalDomain), EINVAL, reason};
 }

@@ -13,6 +13,8 @@
 // Jobs can be large: the file is read through its descriptor in blocks, never as a whole, and
 // only its ends are read unless it is refused. Plain functions, any thread.
 
+#include "DescriptorBytes.h"
+
 #include "foundation/Error.h"
 
 #include <QtGlobal>
@@ -20,7 +22,7 @@
 class CompletePdfCheck
 {
 public:
-    static constexpr qint64 kBlockSize = 64 * 1024;
+    static constexpr qint64 kBlockSize = DescriptorBytes::kBlockSize;
     // The domain of the errors that refuse the document itself; failing to read or cut the file
     // gives an error of the system's domain.
     static constexpr auto kRefusalDomain = "vqmprinter.document";
@@ -30,4 +32,6 @@ public:
     static Result<Done> check(int descriptor);
 
     static bool isRefusal(const Error &error);
+    // An error of kRefusalDomain giving the reason.
+    static Error refusal(const QString &reason);
 };

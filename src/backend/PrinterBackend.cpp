@@ -3,9 +3,12 @@
 #include "BackendDefaults.h"
 #include "CancellableInput.h"
 #include "CompletePdfCheck.h"
+#include "DocumentBoundaries.h"
+#include "DocumentJoiner.h"
 #include "JobArguments.h"
 #include "JobDatabaseWriter.h"
 #include "JobOptions.h"
+#include "NamedDocumentCount.h"
 #include "SharedAccess.h"
 #include "SpoolPdfWriter.h"
 
@@ -83,10 +86,15 @@ int PrinterBackend::spool(const JobArguments &job, QIODevice &data)
         return cancelled(job);
     if (!staged)
         return fail(staged.error().description);
-    if (const Result<Done> checked = CompletePdfCheck::check(staged->descriptor()); !checked) {
-        return CompletePdfCheck::isRefusal(checked.error()) ? refuse(checked.error().description)
-                                                            : fail(checked.error().description);
-    }
+    Result<std::optional<StagedPdf>> joined = joinDocuments(job, pdf, staged.value());
+    if (m_isCancelled())
+        return cancelled(job);
+    if (!joined)
+        return reject(joined.error());
+    // The PDF to publish: the joined one, or the staged one as it came.
+    StagedPdf &whole = joined->has_value() ? joined.value().value() : staged.value();
+    if (const Result<Done> checked = CompletePdfCheck::check(whole.descriptor()); !checked)
+        return reject(checked.error());
     if (m_isCancelled())
         return cancelled(job);
 
@@ -100,7 +108,7 @@ int PrinterBackend::spool(const JobArguments &job, QIODevice &data)
         database.remove(job.jobId);
         return cancelled(job);
     }
-    if (const Result<Done> published = staged->publish(); !published) {
+    if (const Result<Done> published = whole.publish(); !published) {
         database.remove(job.jobId);
         return StagedPdf::isNameHeld(published.error()) ? refuse(published.error().description)
                                                         : fail(published.error().description);
@@ -108,6 +116,28 @@ int PrinterBackend::spool(const JobArguments &job, QIODevice &data)
     // From here on the job is the monitor's, cancelled or not.
     message("INFO:", QStringLiteral("job %1 handed to the monitor").arg(job.jobId));
     return CUPS_BACKEND_OK;
+}
+
+Result<std::optional<StagedPdf>> PrinterBackend::joinDocuments(const JobArguments &job,
+                                                               const SpoolPdfWriter &pdf,
+                                                               const StagedPdf &staged)
+{
+    const Result<QList<DocumentRange>> documents =
+        DocumentBoundaries::find(staged.descriptor(), NamedDocumentCount::of(job.options));
+    if (!documents)
+        return documents.error();
+    if (documents->size() == 1)
+        return std::optional<StagedPdf>();
+    Result<StagedPdf> joined = pdf.stageEmpty(job.jobId);
+    if (!joined)
+        return joined.error();
+    if (const Result<Done> written =
+            DocumentJoiner::join(staged.descriptor(), documents.value(), joined->descriptor());
+        !written)
+        return written.error();
+    message("INFO:",
+            QStringLiteral("job %1: %2 documents joined").arg(job.jobId).arg(documents->size()));
+    return std::optional<StagedPdf>(std::move(joined.value()));
 }
 
 int PrinterBackend::cancelled(const JobArguments &job)
@@ -122,6 +152,11 @@ int PrinterBackend::fail(const QString &description)
 {
     message("ERROR:", description);
     return CUPS_BACKEND_FAILED;
+}
+
+int PrinterBackend::reject(const Error &error)
+{
+    return CompletePdfCheck::isRefusal(error) ? refuse(error.description) : fail(error.description);
 }
 
 int PrinterBackend::refuse(const QString &description)

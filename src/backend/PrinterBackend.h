@@ -1,8 +1,10 @@
 #pragma once
 
 // The vqmprinter backend as CUPS runs it. Without arguments it lists its device; with a job it
-// copies the job's data into the spool folder out of the monitor's sight, lets it through only as
-// a PDF the monitor will take as complete (CompletePdfCheck), records the job's row in the job
+// copies the job's data into the spool folder out of the monitor's sight, makes the documents of
+// a job of several (which CUPS sends back to back) one PDF (DocumentBoundaries, DocumentJoiner),
+// lets it through only as a PDF the monitor will take as complete (CompletePdfCheck), records the
+// job's row in the job
 // table and only then gives the PDF its job name, so the row is there by the time the monitor
 // finds the PDF. A document that is refused fails only its own job (CUPS cancels it and the queue
 // goes on) and leaves neither file nor row; a spool folder or job table that cannot be written
@@ -11,12 +13,18 @@
 // the cancel check is polled while the data is copied and before each later step (CUPS cancels a
 // job with SIGTERM): a job cancelled before its PDF is published leaves neither file nor row.
 
+#include "StagedPdf.h"
+
+#include "foundation/Error.h"
+
 #include <QByteArrayList>
 #include <QString>
 
 #include <functional>
+#include <optional>
 
 class QIODevice;
+class SpoolPdfWriter;
 struct JobArguments;
 
 class PrinterBackend
@@ -37,6 +45,10 @@ public:
 
 private:
     int spool(const JobArguments &job, QIODevice &data);
+    // A second staged file with the staged job's documents joined, when it holds several; none
+    // when it holds one, which is published as it came.
+    Result<std::optional<StagedPdf>>
+    joinDocuments(const JobArguments &job, const SpoolPdfWriter &pdf, const StagedPdf &staged);
     // The job was cancelled before it was handed over: nothing of it is left.
     int cancelled(const JobArguments &job);
     // The job cannot be run (its arguments, the spool folder, the job table): CUPS applies the
@@ -44,6 +56,8 @@ private:
     int fail(const QString &description);
     // The document cannot become a job for the monitor: CUPS cancels this job only.
     int refuse(const QString &description);
+    // Refuses for an error about the document, fails for any other.
+    int reject(const Error &error);
     void message(const char *prefix, const QString &text);
 
     QString m_spoolRoot;

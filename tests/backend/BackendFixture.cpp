@@ -1,5 +1,7 @@
 #include "BackendFixture.h"
 
+#include <QDir>
+
 #include <QFile>
 
 #include <SQLiteCpp/Database.h>
@@ -72,4 +74,10 @@ unsigned BackendFixture::modeOf(const QString &path)
     if (::lstat(QFile::encodeName(path).constData(), &status) != 0)
         return 0;
     return status.st_mode & 07777;
+}
+
+QStringList BackendFixture::folderEntries(const QString &folder)
+{
+    return QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::System |
+                                  QDir::NoDotAndDotDot);
 }

@@ -9,6 +9,7 @@
 #include <QByteArrayList>
 #include <QMap>
 #include <QString>
+#include <QStringList>
 #include <QTemporaryDir>
 #include <QVariant>
 
@@ -55,6 +56,8 @@ protected:
                                        const QByteArray &copies = "1");
 
     static unsigned modeOf(const QString &path);
+    // Every entry of the folder, hidden ones included.
+    static QStringList folderEntries(const QString &folder);
 
     static const QByteArray kPdf;
 

@@ -10,6 +10,7 @@
 #include "Polling.h"
 #include "SampleDocuments.h"
 #include "SamplePdf.h"
+#include "Tool.h"
 
 #include "backend/JobOptions.h"
 #include "foundation/JobDatabase.h"
@@ -124,6 +125,35 @@ protected:
                      pages ? pages.value() : QList<ArrivalCheck::PageTexts>{}};
     }
 
+    // One job of sample PDFs with these numbers of pages, printed with one lp; text: a text file
+    // after the first PDF. Every page of every document must reach the service, in order.
+    Print pdfs(const QString &title, const QList<int> &pages, int copies,
+               const QStringList &options = {}, const QString &textAfterFirst = {})
+    {
+        QStringList files;
+        QList<ArrivalCheck::PageTexts> expected;
+        for (qsizetype i = 0; i < pages.size(); ++i) {
+            const QString path = workPath(QStringLiteral("%1-%2.pdf").arg(title).arg(i + 1));
+            const Result<Done> written = SamplePdf::write(path, pages.at(i));
+            EXPECT_TRUE(written) << written.error().description.toStdString();
+            const Result<QList<ArrivalCheck::PageTexts>> documentPages =
+                ArrivalCheck::pagesOf(path);
+            EXPECT_TRUE(documentPages) << documentPages.error().description.toStdString();
+            files << path;
+            expected << (documentPages ? documentPages.value() : QList<ArrivalCheck::PageTexts>{});
+            if (i == 0 && !textAfterFirst.isNull()) {
+                const QString text = workPath(title + QStringLiteral(".txt"));
+                EXPECT_TRUE(SampleDocuments::writeText(text, {textAfterFirst}));
+                files << text;
+                // texttopdf's page, whose text pdftotext cannot read back.
+                expected << ArrivalCheck::PageTexts{};
+            }
+        }
+        Print print = printOf(files.takeFirst(), title, copies, options, expected);
+        print.request.moreFiles = files;
+        return print;
+    }
+
     // Prints them all at once.
     void print(QList<Print> &prints)
     {
@@ -199,6 +229,44 @@ protected:
             },
             kNotificationLimit);
         return m_road.notificationBodies();
+    }
+
+    // Prints the job, which the backend refuses: CUPS cancels it with the backend's reason, nothing
+    // of it reaches the monitor or the job table, and the queue takes the next job.
+    void expectRefusedAndTheQueueGoesOn(QList<Print> &refused, const QString &reason)
+    {
+        print(refused);
+        const Result<QJsonObject> ended =
+            m_road.waitForJobEnd(refused.first().requestId, kJobEndLimit);
+        ASSERT_TRUE(ended) << ended.error().description.toStdString();
+        EXPECT_EQ(ended->value(QStringLiteral("job-state")).toInt(), PrivateCups::kJobCanceled)
+            << dump(ended.value());
+        // The backend's reason, from its "ERROR:" line.
+        EXPECT_TRUE(
+            ended->value(QStringLiteral("job-printer-state-message")).toString().contains(reason))
+            << dump(ended.value());
+
+        const Result<QJsonObject> queue = m_road.queueAttributes();
+        ASSERT_TRUE(queue) << queue.error().description.toStdString();
+        EXPECT_TRUE(queue->value(QStringLiteral("printer-is-accepting-jobs")).toBool())
+            << dump(queue.value());
+        EXPECT_NE(queue->value(QStringLiteral("printer-state")).toInt(), PrivateCups::kQueueStopped)
+            << dump(queue.value());
+        EXPECT_FALSE(
+            keywords(queue.value(), "printer-state-reasons").contains(QStringLiteral("paused")))
+            << dump(queue.value());
+
+        QList<Print> next{pdf(QStringLiteral("After the refused one"), 1, 1)};
+        print(next);
+        waitForReports(1);
+        expectArrivedWhole(next.first());
+        EXPECT_EQ(m_road.submissions().size(), 1);
+        EXPECT_TRUE(m_road.publishedCopyOf(refused.first().requestId).isNull());
+        EXPECT_EQ(m_road.spoolEntries(), QStringList())
+            << m_road.spoolEntries().join(", ").toStdString();
+        const Result<bool> row = m_road.hasJobRow(refused.first().requestId);
+        ASSERT_TRUE(row) << row.error().description.toStdString();
+        EXPECT_FALSE(row.value());
     }
 
     PrintRoad m_road;
@@ -340,38 +408,78 @@ TEST_F(PrintRoadTest, rawNonPdfIsRefusedAndTheQueueGoesOn)
     ASSERT_TRUE(SampleDocuments::writeText(text, {QStringLiteral("not a PDF")}));
     QList<Print> refused{printOf(text, QStringLiteral("Raw text"), 1, {QLatin1String(kRawOption)},
                                  QList<ArrivalCheck::PageTexts>{})};
-    print(refused);
-    const Result<QJsonObject> ended = m_road.waitForJobEnd(refused.first().requestId, kJobEndLimit);
-    ASSERT_TRUE(ended) << ended.error().description.toStdString();
-    EXPECT_EQ(ended->value(QStringLiteral("job-state")).toInt(), PrivateCups::kJobCanceled)
-        << dump(ended.value());
-    // The backend's reason, from its "ERROR:" line.
-    EXPECT_TRUE(ended->value(QStringLiteral("job-printer-state-message"))
-                    .toString()
-                    .contains(QStringLiteral("not a PDF")))
-        << dump(ended.value());
+    expectRefusedAndTheQueueGoesOn(refused, QStringLiteral("not a PDF"));
+}
 
-    const Result<QJsonObject> queue = m_road.queueAttributes();
-    ASSERT_TRUE(queue) << queue.error().description.toStdString();
-    EXPECT_TRUE(queue->value(QStringLiteral("printer-is-accepting-jobs")).toBool())
-        << dump(queue.value());
-    EXPECT_NE(queue->value(QStringLiteral("printer-state")).toInt(), PrivateCups::kQueueStopped)
-        << dump(queue.value());
-    EXPECT_FALSE(
-        keywords(queue.value(), "printer-state-reasons").contains(QStringLiteral("paused")))
-        << dump(queue.value());
+// Several files in one lp make one job: one PDF with every page of every document in order, one
+// registration, the pages of all of them counted for every copy. Through the filters and raw
+// alike, a text file among PDFs included, and a page range that leaves a document out.
+TEST_F(PrintRoadTest, severalFilesMakeOneJobWithAllTheirPages)
+{
+    QList<Print> prints{
+        pdfs(QStringLiteral("Two files"), {2, 3}, 1),
+        pdfs(QStringLiteral("Two files, twice"), {1, 2}, 2),
+        pdfs(QStringLiteral("Two raw files"), {2, 3}, 1, {QLatin1String(kRawOption)}),
+        pdfs(QStringLiteral("Text between"), {1, 2}, 1, {}, QStringLiteral("between the PDFs")),
+        pdfs(QStringLiteral("Range past the first"), {1, 3}, 1,
+             {QStringLiteral("page-ranges=2-3")}),
+    };
+    // The range applies to each document: the first has no page in it, so pdftopdf sends nothing
+    // of it.
+    const Result<QList<ArrivalCheck::PageTexts>> ranged =
+        ArrivalCheck::pagesOf(prints.last().request.moreFiles.first(), {{2}, {3}});
+    ASSERT_TRUE(ranged) << ranged.error().description.toStdString();
+    prints.last().expectedPages = ranged.value();
+    print(prints);
+    waitForReports(int(prints.size()));
 
-    QList<Print> next{pdf(QStringLiteral("After the refused one"), 1, 1)};
-    print(next);
-    waitForReports(1);
-    expectArrivedWhole(next.first());
-    EXPECT_EQ(m_road.submissions().size(), 1);
-    EXPECT_TRUE(m_road.publishedCopyOf(refused.first().requestId).isNull());
-    EXPECT_EQ(m_road.spoolEntries(), QStringList())
-        << m_road.spoolEntries().join(", ").toStdString();
-    const Result<bool> row = m_road.hasJobRow(refused.first().requestId);
-    ASSERT_TRUE(row) << row.error().description.toStdString();
-    EXPECT_FALSE(row.value());
+    for (const Print &print : std::as_const(prints))
+        expectArrivedWhole(print);
+    EXPECT_EQ(m_road.submissions().size(), prints.size());
+}
+
+// One PDF that holds another one's end marker and header in its own bytes (a file of two PDFs
+// attached to it uncompressed) is one document: sent raw, it is published byte for byte as it was
+// printed.
+TEST_F(PrintRoadTest, onePdfHoldingOtherPdfsArrivesAsItWasPrinted)
+{
+    const QString first = workPath(QStringLiteral("first.pdf"));
+    const QString second = workPath(QStringLiteral("second.pdf"));
+    const QString attached = workPath(QStringLiteral("attached.pdf"));
+    const QString plain = workPath(QStringLiteral("plain.pdf"));
+    const QString carrier = workPath(QStringLiteral("carrier.pdf"));
+    ASSERT_TRUE(SamplePdf::write(first, 1) && SamplePdf::write(second, 2) &&
+                SamplePdf::write(plain, 3));
+    ASSERT_TRUE(TestSupport::writeFile(attached, TestSupport::readFile(first) +
+                                                     TestSupport::readFile(second)));
+    const Result<QByteArray> made =
+        Tool::run(QStringLiteral("qpdf"),
+                  {plain, QStringLiteral("--compress-streams=n"),
+                   QStringLiteral("--add-attachment"), attached, QStringLiteral("--"), carrier});
+    ASSERT_TRUE(made) << made.error().description.toStdString();
+    ASSERT_TRUE(TestSupport::readFile(carrier).contains("%%EOF\n%PDF-"));
+
+    QList<Print> prints{
+        printOf(carrier, QStringLiteral("Carrier raw"), 1, {QLatin1String(kRawOption)},
+                ArrivalCheck::pagesOf(carrier)),
+        printOf(carrier, QStringLiteral("Carrier filtered"), 1, {}, ArrivalCheck::pagesOf(carrier)),
+    };
+    print(prints);
+    waitForReports(int(prints.size()));
+
+    for (const Print &print : std::as_const(prints))
+        expectArrivedWhole(print);
+    EXPECT_EQ(TestSupport::readFile(m_road.publishedCopyOf(prints.first().requestId)),
+              TestSupport::readFile(carrier));
+}
+
+// A raw job of a PDF and a text file: the text is no PDF, so the whole job is refused with the
+// reason, and nothing of it is left for the monitor.
+TEST_F(PrintRoadTest, rawPdfWithRawTextIsRefusedWhole)
+{
+    QList<Print> refused{pdfs(QStringLiteral("PDF and text"), {1}, 1, {QLatin1String(kRawOption)},
+                              QStringLiteral("not a PDF"))};
+    expectRefusedAndTheQueueGoesOn(refused, QStringLiteral("not a whole PDF"));
 }
 
 // The processes of this namespace that run the backend.

@@ -179,7 +179,7 @@ Result<QStringList> PrivateCups::print(const QList<PrintRequest> &requests) cons
                               QStringLiteral("-o"), QStringLiteral("media=") + request.media};
         for (const QString &option : request.options)
             arguments << QStringLiteral("-o") << option;
-        lp->start(QStringLiteral("lp"), arguments << request.file);
+        lp->start(QStringLiteral("lp"), arguments << request.file << request.moreFiles);
         printers.push_back(std::move(lp));
     }
     static const QRegularExpression requestId(QStringLiteral("request id is (\\S+)"));

@@ -38,6 +38,8 @@ public:
         QString media = QStringLiteral("A4");
         // Further lp options, each "name=value" or a bare name ("raw").
         QStringList options = {};
+        // Further documents of the same job, printed after file with the same lp.
+        QStringList moreFiles = {};
     };
 
     explicit PrivateCups(QString folder);

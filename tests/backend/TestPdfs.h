@@ -1,0 +1,39 @@
+#pragma once
+
+// PDFs for the backend's document tests, made with qpdf in memory: pages that each show a text of
+// their own, in the shapes a job's documents take (cross-reference tables or streams, linearized,
+// with a file attached as it stands), and the job files CUPS makes of them; also reading back
+// what each page shows, to check pages and their order.
+
+#include <QByteArray>
+#include <QByteArrayList>
+#include <QList>
+
+namespace TestPdfs {
+
+struct Shape
+{
+    // Objects in object streams, found through a cross-reference stream.
+    bool objectStreams = false;
+    bool linearized = false;
+    // Attached to the document uncompressed; empty: nothing attached.
+    QByteArray attachment = {};
+    // The page tree gives the pages their size, which they inherit.
+    bool inheritedMediaBox = false;
+};
+
+// A PDF whose pages show "<label> page <n>" in their content stream.
+QByteArray make(const QByteArray &label, int pages, const Shape &shape = {});
+
+// The document with an incremental update appended that starts with a header comment line, as
+// some tools write: a single PDF with an end marker followed by a header.
+QByteArray withUpdateStartingWithHeader(const QByteArray &pdf);
+
+// The content streams of the file's pages in order ("<label> page <n>" for make()'s); fails the
+// calling test when qpdf reads the file with a warning.
+QByteArrayList pageContents(const QByteArray &pdf);
+
+// The bytes of a file the tests keep as CUPS delivered it.
+QByteArray recorded(const char *name);
+
+} // namespace TestPdfs
