@@ -15,6 +15,9 @@ inline constexpr auto kDeviceListing = "direct vqmprinter:/ \"Tarvello\" \"Tarve
 
 // Every user's monitor reads and rewrites these, whatever umask CUPS runs the backend with.
 inline constexpr mode_t kSharedFolderMode = 0777;
+// The spool root as the installation makes it: sticky, as /tmp is, so that only a folder's owner
+// may rename or remove the folders in it.
+inline constexpr mode_t kSpoolRootMode = 01777;
 inline constexpr mode_t kSharedFileMode = 0666;
 
 } // namespace BackendDefaults

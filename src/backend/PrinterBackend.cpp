@@ -74,7 +74,7 @@ int PrinterBackend::run(const QByteArrayList &arguments)
 int PrinterBackend::spool(const JobArguments &job, QIODevice &data)
 {
     // The installation makes the spool root; it is made here only where that was skipped.
-    if (const Result<FileDescriptor> root = SharedAccess::makeFolder(m_spoolRoot); !root)
+    if (const Result<FileDescriptor> root = SharedAccess::makeRoot(m_spoolRoot); !root)
         return fail(root.error().description);
 
     const SpoolPdfWriter pdf(

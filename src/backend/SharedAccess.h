@@ -19,6 +19,8 @@ public:
     // here gets the shared folder mode; one that exists keeps its own. A link, any other entry at
     // the name or another user's folder is refused.
     static Result<FileDescriptor> makeFolder(const QString &path);
+    // The same for the spool root, which gets the sticky root mode when it is made here.
+    static Result<FileDescriptor> makeRoot(const QString &path);
 
     // The error with the folder it happened in named first.
     static Error inFolder(const QString &folder, const Error &error);

@@ -4,42 +4,20 @@
 
 #include "foundation/SharedFolderFiles.h"
 
-#include <QFile>
 #include <QStringList>
 
-#include <dirent.h>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 
-namespace {
-
-QStringList partialNames(int folder)
-{
-    // fdopendir takes the descriptor it is given, so the listing gets one of its own.
-    const int listed = ::fcntl(folder, F_DUPFD_CLOEXEC, 0);
-    if (listed < 0)
-        return {};
-    DIR *listing = ::fdopendir(listed);
-    if (!listing) {
-        FileDescriptor unused(listed);
-        return {};
-    }
-    QStringList names;
-    while (const dirent *entry = ::readdir(listing)) {
-        const QString name = QFile::decodeName(entry->d_name);
-        if (PartialFileName::isPartial(name))
-            names.append(name);
-    }
-    ::closedir(listing);
-    return names;
-}
-
-} // namespace
-
 void StalePartialSweep::removeStale(int folder)
 {
-    for (const QString &name : partialNames(folder)) {
+    const Result<QStringList> names = SharedFolderFiles::entryNames(folder);
+    if (!names)
+        return;
+    for (const QString &name : names.value()) {
+        if (!PartialFileName::isPartial(name))
+            continue;
         const Result<FileDescriptor> file =
             SharedFolderFiles::openRegularFile(folder, name, O_RDONLY);
         if (!file)

@@ -205,10 +205,13 @@ TEST_F(PrinterBackendTest, recordsTheTitleAsBase64OfItsUtf8Bytes)
 
 TEST_F(PrinterBackendTest, givesSharedModesWhateverTheUmask)
 {
+    // Where the installation was skipped, the backend makes the whole tree itself.
+    ASSERT_TRUE(QDir().rmdir(root()));
     {
         const UmaskScope restrictive(077);
         ASSERT_EQ(run(jobArguments(5, ""), kPdf).status, CUPS_BACKEND_OK);
     }
+    EXPECT_EQ(modeOf(root()), 01777u);
     EXPECT_EQ(modeOf(pdfFolder()), 0777u);
     EXPECT_EQ(modeOf(databaseFolder()), 0777u);
     EXPECT_EQ(modeOf(databasePath()), 0666u);
