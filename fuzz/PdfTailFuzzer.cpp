@@ -10,6 +10,7 @@
 
 #include "FuzzSupport.h"
 
+#include "foundation/SharedFolderFiles.h"
 #include "monitor/MonitorFileManager.h"
 
 #include <QFile>
@@ -21,9 +22,22 @@ constexpr qsizetype kTailLength = 7;
 // Long enough to cross the buffers in which files are read.
 constexpr qsizetype kLongPrefix = 64 * 1024 + 3;
 
+const QString kPdfName = QStringLiteral("1234.pdf");
+
 QString pdfPath()
 {
-    return FuzzSupport::scratchFolder() + QStringLiteral("/1234.pdf");
+    return FuzzSupport::scratchFolder() + QLatin1Char('/') + kPdfName;
+}
+
+// The monitor reads the spool folder through the descriptor it opened once.
+int scratchFolderDescriptor()
+{
+    static const FileDescriptor folder = [] {
+        Result<FileDescriptor> opened = SharedFolderFiles::openFolder(FuzzSupport::scratchFolder());
+        FuzzSupport::require(bool(opened), "the scratch folder can be opened");
+        return std::move(opened.value());
+    }();
+    return folder.get();
 }
 
 bool verdictOn(const QByteArray &content)
@@ -33,7 +47,7 @@ bool verdictOn(const QByteArray &content)
                              file.write(content) == content.size(),
                          "the PDF can be written");
     file.close();
-    return MonitorFileManager::readFileEOF(pdfPath());
+    return MonitorFileManager::readFileEOF(scratchFolderDescriptor(), kPdfName);
 }
 
 bool tailHoldsMarker(const QByteArray &tail)
