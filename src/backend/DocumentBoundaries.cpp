@@ -144,6 +144,15 @@ Result<bool> closesDocument(int descriptor, QList<qint64> &starts, qint64 end)
 
 Result<QList<qint64>> boundaries(int descriptor, qint64 size, int namedDocuments)
 {
+    // A job of one named document that holds as one PDF stays one, whatever headers it holds: the
+    // common job is decided from its trailer alone, without reading it through.
+    if (namedDocuments == 1) {
+        const Result<bool> wholeHolds = holdsAlone(descriptor, 0, size);
+        if (!wholeHolds)
+            return wholeHolds.error();
+        if (wholeHolds.value())
+            return QList<qint64>{0};
+    }
     const Result<QList<qint64>> candidates = candidateBoundaries(descriptor, size);
     if (!candidates)
         return candidates.error();
@@ -163,13 +172,6 @@ Result<QList<qint64>> boundaries(int descriptor, qint64 size, int namedDocuments
         if (closes.value())
             break;
         starts.removeLast();
-    }
-    if (starts.size() > 1 && namedDocuments == 1) {
-        const Result<bool> wholeHolds = holdsAlone(descriptor, 0, size);
-        if (!wholeHolds)
-            return wholeHolds.error();
-        if (wholeHolds.value())
-            return QList<qint64>{0};
     }
     return starts;
 }

@@ -71,6 +71,16 @@ Error folderOpenError(int parent, const QByteArray &name, const QString &what, i
                                           errorNumber);
 }
 
+// The folder itself at the name, never a link to one.
+Result<FileDescriptor> openedFolder(int parent, const QByteArray &name, const QString &what)
+{
+    const int folder =
+        ::openat(parent, name.constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (folder < 0)
+        return folderOpenError(parent, name, what, errno);
+    return FileDescriptor(folder);
+}
+
 Result<FileDescriptor> openedRegular(int descriptor, const QString &what)
 {
     if (descriptor < 0)
@@ -103,11 +113,7 @@ void FileDescriptor::reset(int descriptor)
 
 Result<FileDescriptor> SharedFolderFiles::openFolder(const QString &path)
 {
-    const QByteArray encoded = QFile::encodeName(path);
-    const int folder = ::open(encoded.constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-    if (folder < 0)
-        return folderOpenError(AT_FDCWD, encoded, path, errno);
-    return FileDescriptor(folder);
+    return openedFolder(AT_FDCWD, QFile::encodeName(path), path);
 }
 
 Result<FileDescriptor> SharedFolderFiles::openOwnedFolder(const QString &path)
@@ -123,11 +129,10 @@ Result<FileDescriptor> SharedFolderFiles::openOwnedFolder(int parent, const QStr
     const QByteArray encoded = checkedName(name);
     if (encoded.isEmpty())
         return systemError(QStringLiteral("cannot open the folder %1").arg(name), EINVAL);
-    FileDescriptor folder(
-        ::openat(parent, encoded.constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
-    if (!folder.valid())
-        return folderOpenError(parent, encoded, name, errno);
-    return checkedOwner(std::move(folder), name);
+    Result<FileDescriptor> folder = openedFolder(parent, encoded, name);
+    if (!folder)
+        return folder;
+    return checkedOwner(std::move(folder.value()), name);
 }
 
 Result<FileDescriptor> SharedFolderFiles::makeOwnedFolder(const QString &path, mode_t mode)

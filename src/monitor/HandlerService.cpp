@@ -17,9 +17,6 @@
 
 namespace {
 
-// A job's spool file and its copy are named by the id or the UUID and this.
-constexpr auto kPdfNameEnd = ".pdf";
-
 // How a missing text reads in a log line.
 QString orNullText(const QString &text)
 {
@@ -124,8 +121,8 @@ QString HandlerService::getParametersStringFromJobId(const QString &jobId)
     }
     DBJob job = *row.value();
 
-    const QString source = jobId + QLatin1String(kPdfNameEnd);
-    const QString copyName = stringWithUUID() + QLatin1String(kPdfNameEnd);
+    const QString source = jobId + QLatin1String(MonitorDefaults::kPdfNameEnd);
+    const QString copyName = stringWithUUID() + QLatin1String(MonitorDefaults::kPdfNameEnd);
     const QString destination = m_copyFolder.filePath(copyName);
     const Result<struct stat> copied =
         PRTools::copyItem(m_spoolFolder.descriptor(), source, m_copyFolder.descriptor(), copyName,

@@ -17,6 +17,11 @@ inline constexpr auto kDatabaseFolder = SpoolLayout::kDatabaseFolder;
 inline constexpr auto kLockFile = SpoolLayout::kMonitorLockFile;
 inline constexpr auto kCopyFolder = "/tmp/vqmprinter";
 
+// A job's PDF is named by its extension, "pdf" in any case. The spool file of a job and its copy
+// are named by the job id or a UUID followed by it in lower case.
+inline constexpr auto kPdfExtension = "pdf";
+inline constexpr auto kPdfNameEnd = ".pdf";
+
 // Spool PDFs older than this are deleted at start.
 inline constexpr std::chrono::seconds kSpoolMaxAge = 600s;
 // Log files whose name date lies before local midnight this long ago are deleted at start.

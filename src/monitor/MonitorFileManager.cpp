@@ -14,15 +14,11 @@
 
 namespace {
 
-constexpr auto kPdfExtension = "pdf";
-// A job's file is its id and this, the extension always in lower case.
-constexpr auto kPdfNameEnd = ".pdf";
-
 // The job id of a PDF name (the name without its last extension), or a null text.
 QString jobIdOfPdfName(const QString &name)
 {
     const qsizetype dot = name.lastIndexOf(QLatin1Char('.'));
-    if (dot <= 0 || name.mid(dot + 1).toLower() != QLatin1String(kPdfExtension))
+    if (dot <= 0 || name.mid(dot + 1).toLower() != QLatin1String(MonitorDefaults::kPdfExtension))
         return {};
     return name.left(dot);
 }
@@ -155,7 +151,7 @@ void MonitorFileManager::startJob(const QString &jobId)
 {
     Log::info(QStringLiteral("monitor new job id : %1").arg(jobId));
     const int folder = m_spoolFolder.descriptor();
-    const QString name = jobId + QLatin1String(kPdfNameEnd);
+    const QString name = jobId + QLatin1String(MonitorDefaults::kPdfNameEnd);
     auto *wait =
         new CompletenessWait([folder, name] { return readFileEOF(folder, name); }, m_timing, this);
     m_waits.insert(jobId, wait);
@@ -204,7 +200,7 @@ void MonitorFileManager::finishJob(const QString &jobId, std::optional<FileIdent
 std::optional<MonitorFileManager::FileIdentity>
 MonitorFileManager::identityOf(const QString &jobId) const
 {
-    const QByteArray name = QFile::encodeName(jobId + QLatin1String(kPdfNameEnd));
+    const QByteArray name = QFile::encodeName(jobId + QLatin1String(MonitorDefaults::kPdfNameEnd));
     struct stat status = {};
     if (::fstatat(m_spoolFolder.descriptor(), name.constData(), &status, AT_SYMLINK_NOFOLLOW) != 0)
         return std::nullopt;

@@ -17,7 +17,6 @@
 namespace {
 
 constexpr size_t kCopyBufferSize = 64 * 1024;
-constexpr auto kPdfExtension = "pdf";
 
 Error posixError(int code, const QString &what)
 {
@@ -138,7 +137,7 @@ void PRTools::removeExpiredFiles(int folder, std::chrono::seconds maxAge, const 
         return;
     const qint64 maxAgeMs = std::chrono::duration_cast<std::chrono::milliseconds>(maxAge).count();
     for (const QString &name : names.value()) {
-        if (QFileInfo(name).suffix().toLower() != QLatin1String(kPdfExtension))
+        if (QFileInfo(name).suffix().toLower() != QLatin1String(MonitorDefaults::kPdfExtension))
             continue;
         const Result<SharedFolderFiles::EntryStatus> entry =
             SharedFolderFiles::entryStatus(folder, name);
