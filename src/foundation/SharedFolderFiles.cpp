@@ -4,12 +4,15 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <pwd.h>
 #include <unistd.h>
 
+#include <array>
 #include <cerrno>
 #include <chrono>
 #include <cstring>
 #include <memory>
+#include <optional>
 
 namespace {
 
@@ -17,6 +20,8 @@ namespace {
 constexpr int kCreateFlags = O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC;
 constexpr int kOpenFlags = O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC;
 constexpr mode_t kPermissionBits = 07777;
+// Room for one user's passwd entry; the system's own entries are far smaller.
+constexpr std::size_t kPasswordEntryBufferSize = 4096;
 
 QByteArray checkedName(const QString &name)
 {
@@ -39,17 +44,32 @@ Result<FileDescriptor> checkedRegular(FileDescriptor file, const QString &what)
     return file;
 }
 
-// A folder of the shared tree is trusted when root or this program's own user owns it.
+// The uid of the user CUPS runs backends as, where the system has one.
+std::optional<uid_t> backendUser()
+{
+    static const std::optional<uid_t> user = []() -> std::optional<uid_t> {
+        struct passwd entry = {};
+        struct passwd *found = nullptr;
+        std::array<char, kPasswordEntryBufferSize> buffer = {};
+        if (::getpwnam_r(VQM_BACKEND_USER, &entry, buffer.data(), buffer.size(), &found) != 0 ||
+            found == nullptr)
+            return std::nullopt;
+        return found->pw_uid;
+    }();
+    return user;
+}
+
 Result<FileDescriptor> checkedOwner(FileDescriptor folder, const QString &what)
 {
     struct stat status = {};
     if (::fstat(folder.get(), &status) != 0)
         return SharedFolderFiles::systemError(QStringLiteral("cannot read %1").arg(what), errno);
-    if (status.st_uid != 0 && status.st_uid != ::geteuid()) {
+    if (!SharedFolderFiles::isTrustedOwner(status.st_uid)) {
         return SharedFolderFiles::systemError(
-            QStringLiteral("the folder %1 belongs to user %2, not to root or to this user")
+            QStringLiteral("the folder %1 belongs to user %2, not to root, to %3 or to this user")
                 .arg(what)
-                .arg(status.st_uid),
+                .arg(status.st_uid)
+                .arg(QLatin1String(VQM_BACKEND_USER)),
             EPERM);
     }
     return folder;
@@ -109,6 +129,16 @@ void FileDescriptor::reset(int descriptor)
     if (m_descriptor >= 0)
         ::close(m_descriptor);
     m_descriptor = descriptor;
+}
+
+bool SharedFolderFiles::isTrustedOwner(uid_t owner)
+{
+    return owner == 0 || owner == ::geteuid() || owner == backendUser();
+}
+
+bool SharedFolderFiles::isTrustedJobFile(const struct stat &status)
+{
+    return S_ISREG(status.st_mode) && status.st_nlink == 1 && isTrustedOwner(status.st_uid);
 }
 
 Result<FileDescriptor> SharedFolderFiles::openFolder(const QString &path)

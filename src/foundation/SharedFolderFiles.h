@@ -53,9 +53,16 @@ public:
     // Opens the folder itself (not a link to one) for use with the functions below.
     static Result<FileDescriptor> openFolder(const QString &path);
 
+    // Whose entries of the shared tree are trusted: root, the user CUPS runs backends as (looked
+    // up by name once) and the user this program runs as.
+    static bool isTrustedOwner(uid_t owner);
+    // Whether the entry is one the backend could have published as a job: a regular file with one
+    // link (never a hard link to someone else's file), owned by a trusted owner.
+    static bool isTrustedJobFile(const struct stat &status);
+
     // As openFolder, for a folder of the shared tree that this program works in: it must also be
-    // owned by root or by the user this program runs as. A folder that another user made or put
-    // at the name is refused with EPERM, its owner named.
+    // owned by a trusted owner. A folder that another user made or put at the name is refused
+    // with EPERM, its owner named.
     static Result<FileDescriptor> openOwnedFolder(const QString &path);
     // The same for an entry of an opened folder.
     static Result<FileDescriptor> openOwnedFolder(int parent, const QString &name);
