@@ -1,7 +1,8 @@
 #pragma once
 
 // The spool tree where the print queue's backend leaves its jobs and both programs keep their
-// logs. Every folder of it is writable by every local user (mode 0777): the backend and each
+// logs. Its root is sticky (mode 1777), so that no user renames or replaces another's folders in
+// it; every folder of it is writable by every local user (mode 0777): the backend and each
 // desktop user's programs write there. Constant data.
 
 #include <algorithm>

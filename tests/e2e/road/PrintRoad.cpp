@@ -162,7 +162,8 @@ Result<Done> PrintRoad::installBackend()
     for (const QString &folder : std::as_const(m_programs.shadowedFolders)) {
         if (!QFileInfo::exists(stage + folder))
             continue;
-        // "cp -a" keeps the modes the installation gave (the backend's 0755, the spool's 0777).
+        // "cp -a" keeps the modes the installation gave (the backend's 0755, the spool root's 1777
+        // and its folders' 0777).
         if (auto copied =
                 Tool::run(QStringLiteral("cp"),
                           {QStringLiteral("-a"), stage + folder + QStringLiteral("/."), folder});
