@@ -125,8 +125,8 @@ QString HandlerService::getParametersStringFromJobId(const QString &jobId)
     const QString copyName = stringWithUUID() + QLatin1String(MonitorDefaults::kPdfNameEnd);
     const QString destination = m_copyFolder.filePath(copyName);
     const Result<struct stat> copied =
-        PRTools::copyItem(m_spoolFolder.descriptor(), source, m_copyFolder.descriptor(), copyName,
-                          PRTools::kSharedMode);
+        PRTools::copyFileBetweenFolders(m_spoolFolder.descriptor(), source,
+                                        m_copyFolder.descriptor(), copyName, PRTools::kSharedMode);
     if (!copied) {
         Log::warning(QStringLiteral("can't copy file to %1 ").arg(destination));
         return {};

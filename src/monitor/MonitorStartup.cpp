@@ -30,7 +30,7 @@ void MonitorStartup::run()
     waitForLock();
     Result<CheckedFolder> spool = CheckedFolder::open(m_options.spoolFolder);
     if (spool)
-        PRTools::removeExpiredFiles(spool->descriptor(), m_options.spoolMaxAge);
+        PRTools::removeExpiredFilesInFolder(spool->descriptor(), m_options.spoolMaxAge);
     deleteOutOfDateLog(m_options.logFolder, m_options.logLookBack);
     initDDlog(m_options.logFolder, m_options.syslogIdent);
     if (!spool) {
