@@ -40,7 +40,7 @@ using namespace std::chrono_literals;
 constexpr int kPlantedJobIds = 5;
 // A document this big stays in the backend's hands for a while.
 constexpr qint64 kSlowDocumentBytes = 4LL * 1024 * 1024;
-// Far longer than a job without the attack needs to leave the backend.
+// Far longer than the row's jobs need to pass the backend without the attack.
 constexpr auto kBackendStallLimit = 15s;
 // Generous against the second the backend may take to end after a cancel.
 constexpr auto kCancelEndLimit = 5s;
@@ -49,7 +49,6 @@ constexpr auto kAttackerEndLimitMs = 5000;
 constexpr mode_t kStickySharedMode = 01777;
 constexpr auto kCopyFolder = "/tmp/vqmprinter";
 constexpr auto kWatching = "watching";
-constexpr auto kBackendName = "vqmprinter";
 
 QString spoolFile(const char *folder, const char *name)
 {
@@ -59,18 +58,6 @@ QString spoolFile(const char *folder, const char *name)
 QString jobTable()
 {
     return spoolFile(SpoolLayout::kDatabaseFolder, JobDatabase::kFileName);
-}
-
-// The processes of this (private) process namespace that run the backend.
-QStringList backendProcesses()
-{
-    QStringList found;
-    for (const QString &pid : QDir(QStringLiteral("/proc")).entryList(QDir::Dirs)) {
-        QFile comm(QStringLiteral("/proc/%1/comm").arg(pid));
-        if (comm.open(QIODevice::ReadOnly) && comm.readAll().trimmed() == kBackendName)
-            found << pid;
-    }
-    return found;
 }
 
 // One attack of vqm-e2e-attacker, run as the other user in the background until it goes.
@@ -285,16 +272,18 @@ const Attack kAttacks[] = {
          },
      .whileJobsPass =
          [](AttackTableTest &test) {
-             // A backend still at a job this long after it began is cancelled, as its user
-             // would: CUPS ends it with SIGTERM, and it must be gone soon after.
-             if (Polling::until([] { return backendProcesses().isEmpty(); }, kBackendStallLimit))
+             // Jobs still in the backend's hands this long after they were printed are
+             // cancelled, as their user would: CUPS ends the backend with SIGTERM, and it must be
+             // gone soon after.
+             const QString last = test.prints().last().requestId;
+             if (test.road().waitForJobEnd(last, kBackendStallLimit))
                  return;
              for (const RoadTest::Print &print : test.prints())
                  ASSERT_TRUE(test.road().cancel(print.requestId));
-             EXPECT_TRUE(
-                 Polling::until([] { return backendProcesses().isEmpty(); }, kCancelEndLimit))
+             EXPECT_TRUE(Polling::until([] { return RoadTest::backendProcesses().isEmpty(); },
+                                        kCancelEndLimit))
                  << "the backend still runs " << kCancelEndLimit.count()
-                 << " s after a cancel: " << backendProcesses().join(u' ').toStdString();
+                 << " s after a cancel: " << RoadTest::backendProcesses().join(u' ').toStdString();
          }},
     {.name = "lockFileMadeFirstForHimAlone",
      .beforeInstallation =

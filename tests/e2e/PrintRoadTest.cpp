@@ -352,18 +352,6 @@ TEST_F(PrintRoadTest, rawPdfWithRawTextIsRefusedWhole)
     expectRefusedAndTheQueueGoesOn(refused, QStringLiteral("not a whole PDF"));
 }
 
-// The processes of this namespace that run the backend.
-QStringList backendProcesses()
-{
-    QStringList found;
-    for (const QString &pid : QDir(QStringLiteral("/proc")).entryList(QDir::Dirs)) {
-        QFile comm(QStringLiteral("/proc/%1/comm").arg(pid));
-        if (comm.open(QIODevice::ReadOnly) && comm.readAll().trimmed() == "vqmprinter")
-            found << pid;
-    }
-    return found;
-}
-
 TEST_F(PrintRoadTest, bigJobCancelledWhileItsFiltersRunLeavesNothingAndTheQueueGoesOn)
 {
     // Big enough that the filters still work on it when the cancel comes.

@@ -2,6 +2,7 @@
 
 #include "SamplePdf.h"
 
+#include <QDir>
 #include <QFile>
 
 void PrintTo(const QString &text, std::ostream *out)
@@ -94,6 +95,17 @@ void RoadTest::expectArrivedWhole(const Print &print)
     EXPECT_EQ(memberText(reported.first(), "state"), QStringLiteral("1"));
     EXPECT_EQ(memberText(reported.first(), "saveFileName"),
               answer(submission).value("dir").toString() + memberText(submission, "org_job_path"));
+}
+
+QStringList RoadTest::backendProcesses()
+{
+    QStringList found;
+    for (const QString &pid : QDir(QStringLiteral("/proc")).entryList(QDir::Dirs)) {
+        QFile comm(QStringLiteral("/proc/%1/comm").arg(pid));
+        if (comm.open(QIODevice::ReadOnly) && comm.readAll().trimmed() == "vqmprinter")
+            found << pid;
+    }
+    return found;
 }
 
 QString RoadTest::memberText(const QJsonObject &request, const char *name)

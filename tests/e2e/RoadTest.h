@@ -31,6 +31,9 @@ public:
         QString requestId = {};
     };
 
+    // The processes of this (private) process namespace that run the backend.
+    static QStringList backendProcesses();
+
 protected:
     void SetUp() override { startRoad({}); }
     // Starts the road, running beforeMonitorStarts (when given) just before the monitor starts.
