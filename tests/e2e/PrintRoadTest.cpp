@@ -5,7 +5,8 @@
 // the backend's reason, and the queue goes on. Runs the real programs; see CMakeLists.txt for
 // where.
 
-#include "PrintRoad.h"
+#include "RoadTest.h"
+
 #include "ArrivalCheck.h"
 #include "Polling.h"
 #include "SampleDocuments.h"
@@ -26,14 +27,6 @@
 
 #include <sys/stat.h>
 
-#include <ostream>
-
-// Texts as texts in failure messages.
-static void PrintTo(const QString &text, std::ostream *out)
-{
-    *out << '"' << text.toStdString() << '"';
-}
-
 namespace {
 
 using namespace std::chrono_literals;
@@ -47,32 +40,6 @@ constexpr auto kJobEndLimit = 30s;
 // White space after the end marker, as some PDF writers leave it.
 const QByteArray kWhitespaceTail = QByteArrayLiteral("\r\n\r\n   \n");
 constexpr auto kRawOption = "raw";
-
-// One document as printed, and the pages that must reach the service for it.
-struct Print
-{
-    PrivateCups::PrintRequest request;
-    QList<ArrivalCheck::PageTexts> expectedPages;
-    QString requestId = {};
-};
-
-QJsonObject members(const QJsonObject &request)
-{
-    return request.value(QStringLiteral("members")).toObject();
-}
-
-QJsonObject answer(const QJsonObject &request)
-{
-    return request.value(QStringLiteral("reply"))
-        .toObject()
-        .value(QStringLiteral("answer"))
-        .toObject();
-}
-
-QString memberText(const QJsonObject &request, const char *name)
-{
-    return members(request).value(QLatin1String(name)).toString();
-}
 
 // An IPP keyword attribute, which ipptool gives as a text or, with several values, an array.
 QStringList keywords(const QJsonObject &attributes, const char *name)
@@ -92,39 +59,9 @@ std::string dump(const QJsonObject &object)
     return QJsonDocument(object).toJson(QJsonDocument::Compact).toStdString();
 }
 
-class PrintRoadTest : public ::testing::Test
+class PrintRoadTest : public RoadTest
 {
 protected:
-    void SetUp() override
-    {
-        const Result<Done> started = m_road.start();
-        ASSERT_TRUE(started) << started.error().description.toStdString();
-    }
-
-    QString workPath(const QString &name) const { return m_road.workPath(name); }
-
-    // A sample PDF to print; layout: the printed pages on each page that reaches the service
-    // (empty: every page as it stands).
-    Print pdf(const QString &title, int pages, int copies, const QStringList &options = {},
-              const QList<QList<int>> &layout = {})
-    {
-        const QString path = workPath(title + QStringLiteral(".pdf"));
-        const Result<Done> written = SamplePdf::write(path, pages);
-        EXPECT_TRUE(written) << written.error().description.toStdString();
-        return printOf(path, title, copies, options,
-                       layout.isEmpty() ? ArrivalCheck::pagesOf(path)
-                                        : ArrivalCheck::pagesOf(path, layout));
-    }
-
-    Print printOf(const QString &path, const QString &title, int copies, const QStringList &options,
-                  const Result<QList<ArrivalCheck::PageTexts>> &pages)
-    {
-        EXPECT_TRUE(pages) << pages.error().description.toStdString();
-        return Print{PrivateCups::PrintRequest{
-                         .file = path, .title = title, .copies = copies, .options = options},
-                     pages ? pages.value() : QList<ArrivalCheck::PageTexts>{}};
-    }
-
     // One job of sample PDFs with these numbers of pages, printed with one lp; text: a text file
     // after the first PDF. Every page of every document must reach the service, in order.
     Print pdfs(const QString &title, const QList<int> &pages, int copies,
@@ -152,71 +89,6 @@ protected:
         Print print = printOf(files.takeFirst(), title, copies, options, expected);
         print.request.moreFiles = files;
         return print;
-    }
-
-    // Prints them all at once.
-    void print(QList<Print> &prints)
-    {
-        QList<PrivateCups::PrintRequest> requests;
-        for (const Print &print : std::as_const(prints))
-            requests << print.request;
-        const Result<QStringList> printed = m_road.print(requests);
-        ASSERT_TRUE(printed) << printed.error().description.toStdString();
-        for (qsizetype i = 0; i < prints.size(); ++i)
-            prints[i].requestId = printed->at(i);
-    }
-
-    void waitForReports(int count)
-    {
-        const Result<Done> arrived = m_road.waitForReports(count, count * PrintRoad::kJobLimit);
-        ASSERT_TRUE(arrived) << arrived.error().description.toStdString();
-    }
-
-    // The one registration of the document at the service.
-    QJsonObject registrationOf(const Print &print)
-    {
-        QList<QJsonObject> registered;
-        for (const QJsonObject &submission : m_road.submissions()) {
-            if (memberText(submission, "docName") == print.request.title)
-                registered << submission;
-        }
-        EXPECT_EQ(registered.size(), 1) << "registrations of " << print.request.title.toStdString();
-        return registered.value(0);
-    }
-
-    // The document's registration at the service, checked against what was printed, and the PDF
-    // the service's FTP server received for it, checked against what the backend published.
-    void expectArrivedWhole(const Print &print)
-    {
-        SCOPED_TRACE(print.request.title.toStdString());
-        const QJsonObject submission = registrationOf(print);
-        ASSERT_FALSE(submission.isEmpty());
-        const QString published = m_road.publishedCopyOf(print.requestId);
-        ASSERT_FALSE(published.isNull())
-            << "nothing published for " << print.requestId.toStdString();
-        EXPECT_EQ(memberText(submission, "copies"), QString::number(print.request.copies));
-        EXPECT_EQ(memberText(submission, "pageType"), print.request.media);
-        // Counted by the monitor in what the filters made, for every copy.
-        EXPECT_EQ(memberText(submission, "total_page"),
-                  QString::number(print.expectedPages.size() * print.request.copies));
-        EXPECT_EQ(memberText(submission, "doc_size"), QString::number(QFile(published).size()));
-
-        const Result<Done> whole =
-            ArrivalCheck::verify(m_road.storedFileOf(submission), published, print.expectedPages);
-        EXPECT_TRUE(whole) << whole.error().description.toStdString() << "\n"
-                           << m_road.diagnostics().toStdString();
-
-        const QString jobId = QString::number(answer(submission).value("jobId").toInteger());
-        QList<QJsonObject> reported;
-        for (const QJsonObject &report : m_road.reports()) {
-            if (memberText(report, "jobId") == jobId)
-                reported << report;
-        }
-        ASSERT_EQ(reported.size(), 1) << "reports of job " << jobId.toStdString();
-        EXPECT_EQ(memberText(reported.first(), "state"), QStringLiteral("1"));
-        EXPECT_EQ(memberText(reported.first(), "saveFileName"),
-                  answer(submission).value("dir").toString() +
-                      memberText(submission, "org_job_path"));
     }
 
     // The notifications once the last one has been posted.
@@ -268,8 +140,6 @@ protected:
         ASSERT_TRUE(row) << row.error().description.toStdString();
         EXPECT_FALSE(row.value());
     }
-
-    PrintRoad m_road;
 };
 
 TEST_F(PrintRoadTest, onePrintArrivesWhole)
@@ -480,18 +350,6 @@ TEST_F(PrintRoadTest, rawPdfWithRawTextIsRefusedWhole)
     QList<Print> refused{pdfs(QStringLiteral("PDF and text"), {1}, 1, {QLatin1String(kRawOption)},
                               QStringLiteral("not a PDF"))};
     expectRefusedAndTheQueueGoesOn(refused, QStringLiteral("not a whole PDF"));
-}
-
-// The processes of this namespace that run the backend.
-QStringList backendProcesses()
-{
-    QStringList found;
-    for (const QString &pid : QDir(QStringLiteral("/proc")).entryList(QDir::Dirs)) {
-        QFile comm(QStringLiteral("/proc/%1/comm").arg(pid));
-        if (comm.open(QIODevice::ReadOnly) && comm.readAll().trimmed() == "vqmprinter")
-            found << pid;
-    }
-    return found;
 }
 
 TEST_F(PrintRoadTest, bigJobCancelledWhileItsFiltersRunLeavesNothingAndTheQueueGoesOn)

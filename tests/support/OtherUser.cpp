@@ -19,16 +19,19 @@ bool setMode(const QString &path, mode_t mode)
 
 } // namespace
 
+QStringList OtherUser::commandLine(const QStringList &command)
+{
+    if (::geteuid() != 0)
+        return command;
+    return QStringList{QStringLiteral("setpriv"), QStringLiteral("--reuid=nobody"),
+                       QStringLiteral("--regid=nogroup"), QStringLiteral("--clear-groups")} +
+           command;
+}
+
 bool OtherUser::run(const QStringList &command)
 {
-    QStringList arguments = command;
-    QString program = arguments.takeFirst();
-    if (::geteuid() == 0) {
-        arguments = QStringList{QStringLiteral("--reuid=nobody"), QStringLiteral("--regid=nogroup"),
-                                QStringLiteral("--clear-groups"), program} +
-                    arguments;
-        program = QStringLiteral("setpriv");
-    }
+    QStringList arguments = commandLine(command);
+    const QString program = arguments.takeFirst();
     QProcess process;
     process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
     process.start(program, arguments);

@@ -14,6 +14,9 @@ namespace OtherUser {
 // writes to standard error shows in the test's output.
 bool run(const QStringList &command);
 
+// The command line that runs the command as run() does, for a command that runs in the background.
+QStringList commandLine(const QStringList &command);
+
 // Runs `sh -c script` in the same way, with the arguments as $1, $2, ...
 bool runScript(const QString &script, const QStringList &arguments);
 

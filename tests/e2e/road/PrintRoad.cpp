@@ -96,7 +96,7 @@ QString PrintRoad::workPath(const QString &name) const
     return m_work.filePath(name);
 }
 
-Result<Done> PrintRoad::start()
+Result<Done> PrintRoad::start(const std::function<Result<Done>()> &beforeMonitorStarts)
 {
     if (auto isolated = PrivateRoadCheck::verify(m_programs.shadowedFolders); !isolated)
         return isolated;
@@ -143,6 +143,10 @@ Result<Done> PrintRoad::start()
                                                       workPath(QStringLiteral("session")));
     if (auto started = m_session->start(kStartLimit); !started)
         return started;
+    if (beforeMonitorStarts) {
+        if (auto prepared = beforeMonitorStarts(); !prepared)
+            return prepared;
+    }
     return startMonitor();
 }
 

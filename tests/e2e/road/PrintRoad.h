@@ -24,6 +24,7 @@
 #include <QTemporaryDir>
 
 #include <chrono>
+#include <functional>
 #include <memory>
 
 class PrintRoad
@@ -56,7 +57,9 @@ public:
     explicit PrintRoad(Programs programs = Programs::ofThisBuild());
     ~PrintRoad();
 
-    Result<Done> start();
+    // beforeMonitorStarts, when given, runs once everything else is up, just before the monitor
+    // starts; its failure fails the start.
+    Result<Done> start(const std::function<Result<Done>()> &beforeMonitorStarts = {});
     void stop();
 
     // Prints every request at once; the CUPS request ids.

@@ -8,8 +8,10 @@
 
 #include <fcntl.h>
 #include <poll.h>
+#include <pwd.h>
 #include <sys/eventfd.h>
 #include <sys/fanotify.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <array>
@@ -22,6 +24,21 @@ constexpr mode_t kCopyMode = 0644;
 constexpr qsizetype kCopyBlockSize = 1024 * 1024;
 constexpr size_t kEventBufferSize = 4096;
 constexpr size_t kLinkTargetSize = 4096;
+constexpr auto kPlantingUser = "nobody";
+// Stands for "no such user": then no file is skipped for its owner.
+constexpr uid_t kNoUser = uid_t(-1);
+
+uid_t uidOf(const char *user)
+{
+    const passwd *entry = ::getpwnam(user);
+    return entry ? entry->pw_uid : kNoUser;
+}
+
+bool isOwnedBy(int descriptor, uid_t user)
+{
+    struct stat status = {};
+    return user != kNoUser && ::fstat(descriptor, &status) == 0 && status.st_uid == user;
+}
 
 // The path the descriptor was opened at, as this process sees it.
 QString pathOf(int descriptor)
@@ -37,6 +54,7 @@ QString pathOf(int descriptor)
 PublishedPdfCapture::PublishedPdfCapture(QString spoolFolder, QString copyFolder)
     : m_spoolFolder(QDir::cleanPath(spoolFolder))
     , m_copyFolder(std::move(copyFolder))
+    , m_plantingUser(uidOf(kPlantingUser))
 {}
 
 PublishedPdfCapture::~PublishedPdfCapture()
@@ -109,7 +127,8 @@ void PublishedPdfCapture::answer(int eventDescriptor)
     static const QRegularExpression publishedName(QStringLiteral("^(\\d+)\\.pdf$"));
     const QFileInfo opened(pathOf(eventDescriptor));
     const QRegularExpressionMatch published = publishedName.match(opened.fileName());
-    if (opened.path() == m_spoolFolder && published.hasMatch()) {
+    if (opened.path() == m_spoolFolder && published.hasMatch() &&
+        !isOwnedBy(eventDescriptor, m_plantingUser)) {
         const qint64 jobId = published.captured(1).toLongLong();
         const bool taken = [&] {
             const QMutexLocker lock(&m_mutex);

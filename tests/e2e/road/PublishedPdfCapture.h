@@ -5,7 +5,8 @@
 // copies a published PDF and deletes it at once, so the copy is taken when something first opens
 // the file under its published name ("<job id>.pdf"): a fanotify permission mark on the folder
 // holds that open until the copy is made. Only that one open of each job waits, for as long as the
-// copy takes; the road runs as it would without the capture. Needs root.
+// copy takes; the road runs as it would without the capture. A file of the unprivileged user the
+// tests plant as ("nobody") is never taken for a published one, whatever its name. Needs root.
 //
 // A worker thread of its own answers the held opens; start(), stop() and the queries belong to
 // the thread that made it. Every held open goes on when it stops or goes.
@@ -19,6 +20,8 @@
 #include <QStringList>
 
 #include <thread>
+
+#include <sys/types.h>
 
 class PublishedPdfCapture
 {
@@ -44,6 +47,7 @@ private:
 
     QString m_spoolFolder;
     QString m_copyFolder;
+    uid_t m_plantingUser;
     FileDescriptor m_marks;
     FileDescriptor m_wakeUp;
     std::thread m_worker;
