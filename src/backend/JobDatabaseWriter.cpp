@@ -6,7 +6,6 @@
 
 #include "foundation/JobDatabase.h"
 
-#include <QFile>
 #include <QStringList>
 #include <QVariant>
 

@@ -4,9 +4,6 @@
 #include "EntryMover.h"
 #include "SharedAccess.h"
 
-#include <QFile>
-
-#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -65,20 +62,19 @@ Result<Done> StagedPdf::publish()
 
 Result<Done> StagedPdf::linkAtJobName()
 {
-    Error taken;
-    for (int attempt = 0; attempt < kPublishAttempts; ++attempt) {
+    for (int attempt = 1;; ++attempt) {
         const Result<Done> linked =
             SharedFolderFiles::linkFile(m_file.get(), m_folder.get(), m_jobName);
-        if (linked || linked.error().code != EEXIST)
-            return linked ? linked : inFolder(linked.error());
-        taken = linked.error();
+        if (linked)
+            return linked;
+        if (linked.error().code != EEXIST || attempt == kPublishAttempts)
+            return inFolder(linked.error());
         const Result<QString> moved = EntryMover::moveAside(m_folder.get(), m_jobName);
         if (!moved)
             return inFolder(moved.error());
         if (!moved->isNull())
             removeOwnStale(moved.value());
     }
-    return inFolder(taken);
 }
 
 void StagedPdf::removeOwnStale(const QString &asideName) const
