@@ -1,6 +1,6 @@
 #include "DatabaseSideFiles.h"
 
-#include "UnguessableName.h"
+#include "EntryMover.h"
 
 #include "foundation/SharedFolderFiles.h"
 
@@ -12,12 +12,8 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstdio>
 
 namespace {
-
-// New names tried when the one picked is taken.
-constexpr int kMoveAttempts = 8;
 
 QStringList sideFileNames(const QString &databaseName)
 {
@@ -41,8 +37,8 @@ Result<Done> DatabaseSideFiles::clearPlanted(int folder, const QString &database
         if (S_ISREG(entry.st_mode))
             continue;
         if (S_ISDIR(entry.st_mode)) {
-            if (const Result<Done> moved = moveAside(folder, name); !moved)
-                return moved;
+            if (const Result<QString> moved = EntryMover::moveAside(folder, name); !moved)
+                return moved.error();
             continue;
         }
         // Unlinking a link removes the link alone.
@@ -51,22 +47,4 @@ Result<Done> DatabaseSideFiles::clearPlanted(int folder, const QString &database
                 QStringLiteral("cannot remove the entry planted at %1").arg(name), errno);
     }
     return Done{};
-}
-
-Result<Done> DatabaseSideFiles::moveAside(int folder, const QString &name)
-{
-    const QByteArray encoded = QFile::encodeName(name);
-    int code = EEXIST;
-    for (int attempt = 0; attempt < kMoveAttempts && code == EEXIST; ++attempt) {
-        const QByteArray aside =
-            QFile::encodeName(UnguessableName::make(u'.' + name + u'.', QStringLiteral(".moved")));
-        // Never over an entry at the new name.
-        if (::renameat2(folder, encoded.constData(), folder, aside.constData(), RENAME_NOREPLACE) ==
-                0 ||
-            errno == ENOENT)
-            return Done{};
-        code = errno;
-    }
-    return SharedFolderFiles::systemError(
-        QStringLiteral("cannot move the folder planted at %1 aside").arg(name), code);
 }

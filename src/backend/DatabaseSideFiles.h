@@ -5,9 +5,9 @@
 // refuses to open a side file through a link, so an entry planted at one of those names would fail
 // every job's row for good. Before the table is opened, each side file's name is looked at without
 // following it: a regular file is SQLite's own (a hot journal among them) and is left alone; a
-// folder, which cannot be removed safely, is moved aside within the folder under an unguessable
-// name; a link or any other kind of entry is removed (the entry itself, never what it names).
-// Plain function on the folder's descriptor, any thread.
+// folder, which cannot be removed safely, is moved aside (EntryMover); a link or any other kind of
+// entry is removed (the entry itself, never what it names). Plain function on the folder's
+// descriptor, any thread.
 
 #include "foundation/Error.h"
 
@@ -18,7 +18,4 @@ class DatabaseSideFiles
 public:
     // Clears the side file names of the database in the folder of anything SQLite cannot use.
     static Result<Done> clearPlanted(int folder, const QString &databaseName);
-
-private:
-    static Result<Done> moveAside(int folder, const QString &name);
 };

@@ -6,11 +6,9 @@
 
 #include "foundation/JobDatabase.h"
 
-#include <QFile>
 #include <QStringList>
 #include <QVariant>
 
-#include <SQLiteCpp/Database.h>
 #include <SQLiteCpp/Statement.h>
 #include <SQLiteCpp/Transaction.h>
 
@@ -67,8 +65,9 @@ void bindValue(SQLite::Statement &statement, const char *column, const QVariant 
 
 } // namespace
 
-JobDatabaseWriter::JobDatabaseWriter(QString folder)
+JobDatabaseWriter::JobDatabaseWriter(QString folder, std::function<bool()> isCancelled)
     : m_folder(std::move(folder))
+    , m_isCancelled(std::move(isCancelled))
 {}
 
 QString JobDatabaseWriter::databasePath() const
@@ -78,7 +77,7 @@ QString JobDatabaseWriter::databasePath() const
 
 Result<Done> JobDatabaseWriter::write(const JobRow &row) const
 {
-    return change(row.jobId, [&](SQLite::Database &database) {
+    return change(row.jobId, {kBusyTimeout, m_isCancelled}, [&](SQLite::Database &database) {
         database.exec(JobDatabase::kCreateTable);
         SQLite::Statement replace(database, replaceStatement().constData());
         for (const auto &[column, value] : columnValues(row))
@@ -89,7 +88,8 @@ Result<Done> JobDatabaseWriter::write(const JobRow &row) const
 
 Result<Done> JobDatabaseWriter::remove(qint64 jobId) const
 {
-    return change(jobId, [&](SQLite::Database &database) {
+    const auto never = [] { return false; };
+    return change(jobId, {kRemovalLimit, never}, [&](SQLite::Database &database) {
         if (!database.tableExists(JobDatabase::kTableName))
             return;
         SQLite::Statement removal(database, QStringLiteral("DELETE FROM %1 WHERE job_id = ?;")
@@ -101,7 +101,7 @@ Result<Done> JobDatabaseWriter::remove(qint64 jobId) const
     });
 }
 
-Result<Done> JobDatabaseWriter::change(qint64 jobId,
+Result<Done> JobDatabaseWriter::change(qint64 jobId, JobTableConnection::Patience patience,
                                        const std::function<void(SQLite::Database &)> &work) const
 {
     const Result<FileDescriptor> folder = SharedAccess::makeFolder(m_folder);
@@ -118,15 +118,14 @@ Result<Done> JobDatabaseWriter::change(qint64 jobId,
         !cleared)
         return failure(cleared.error().code, cleared.error().description);
     try {
-        // A link at the database's name, planted by another user, is refused rather than followed.
-        SQLite::Database database(QFile::encodeName(path).constData(),
-                                  SQLite::OPEN_READWRITE | SQLite::OPEN_CREATE |
-                                      SQLite::OPEN_NOFOLLOW,
-                                  static_cast<int>(kBusyTimeout.count()));
+        JobTableConnection connection(path, std::move(patience));
         if (auto shared = grantSharedMode(folder->get()); !shared)
             return failure(shared.error().code, shared.error().description);
-        SQLite::Transaction transaction(database);
-        work(database);
+        // The write lock is taken at the start, where a busy table is waited for; one taken
+        // midway would fail at once while another writer waits for this reader.
+        SQLite::Transaction transaction(connection.database(),
+                                        SQLite::TransactionBehavior::IMMEDIATE);
+        work(connection.database());
         transaction.commit();
     } catch (const SQLite::Exception &error) {
         return failure(error.getErrorCode(), QString::fromUtf8(error.what()));
@@ -140,5 +139,5 @@ Result<Done> JobDatabaseWriter::grantSharedMode(int folder)
         SharedFolderFiles::openRegularFile(folder, QLatin1String(JobDatabase::kFileName), O_RDONLY);
     if (!file)
         return file.error();
-    return SharedFolderFiles::grantMode(file->get(), BackendDefaults::kSharedFileMode);
+    return SharedFolderFiles::grantMode(file->get(), BackendDefaults::kDatabaseFileMode);
 }

@@ -43,10 +43,11 @@ JobRow rowOf(const JobArguments &job)
 } // namespace
 
 PrinterBackend::PrinterBackend(QString spoolRoot, Streams streams,
-                               std::function<bool()> isCancelled)
+                               std::function<bool()> isCancelled, PdfStaging staging)
     : m_spoolRoot(std::move(spoolRoot))
     , m_streams(streams)
     , m_isCancelled(std::move(isCancelled))
+    , m_staging(staging)
 {}
 
 int PrinterBackend::run(const QByteArrayList &arguments)
@@ -79,7 +80,7 @@ int PrinterBackend::spool(const JobArguments &job, QIODevice &data)
 
     const SpoolPdfWriter pdf(
         QStringLiteral("%1/%2").arg(m_spoolRoot, QLatin1String(SpoolLayout::kPdfFolderName)),
-        m_isCancelled);
+        m_isCancelled, m_staging);
     pdf.removeStalePartials();
     Result<StagedPdf> staged = pdf.stage(job.jobId, data);
     if (m_isCancelled())
@@ -101,17 +102,20 @@ int PrinterBackend::spool(const JobArguments &job, QIODevice &data)
     // The row goes in before the PDF appears under its job name, where the monitor takes it; a
     // job that ends before it is handed over takes its row out again.
     const JobDatabaseWriter database(
-        QStringLiteral("%1/%2").arg(m_spoolRoot, QLatin1String(SpoolLayout::kDatabaseFolderName)));
-    if (const Result<Done> written = database.write(rowOf(job)); !written)
-        return fail(written.error().description);
+        QStringLiteral("%1/%2").arg(m_spoolRoot, QLatin1String(SpoolLayout::kDatabaseFolderName)),
+        m_isCancelled);
+    const Result<Done> written = database.write(rowOf(job));
+    // A cancel also ends the wait for a busy table.
     if (m_isCancelled()) {
-        database.remove(job.jobId);
+        if (written)
+            database.remove(job.jobId);
         return cancelled(job);
     }
+    if (!written)
+        return fail(written.error().description);
     if (const Result<Done> published = whole.publish(); !published) {
         database.remove(job.jobId);
-        return StagedPdf::isNameHeld(published.error()) ? refuse(published.error().description)
-                                                        : fail(published.error().description);
+        return fail(published.error().description);
     }
     // From here on the job is the monitor's, cancelled or not.
     message("INFO:", QStringLiteral("job %1 handed to the monitor").arg(job.jobId));

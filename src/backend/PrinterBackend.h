@@ -8,11 +8,14 @@
 // table and only then gives the PDF its job name, so the row is there by the time the monitor
 // finds the PDF. A document that is refused fails only its own job (CUPS cancels it and the queue
 // goes on) and leaves neither file nor row; a spool folder or job table that cannot be written
-// fails the job as a broken device does. Messages for CUPS ("ERROR: ...", "INFO: ...") go to the
-// message stream, one a line; an error line is the reason CUPS shows. Runs on the calling thread;
-// the cancel check is polled while the data is copied and before each later step (CUPS cancels a
-// job with SIGTERM): a job cancelled before its PDF is published leaves neither file nor row.
+// fails the job as a broken device does, and CUPS retries it. An entry another user planted at
+// the job's name never stops it (StagedPdf). Messages for CUPS ("ERROR: ...", "INFO: ...") go to
+// the message stream, one a line; an error line is the reason CUPS shows. Runs on the calling
+// thread; the cancel check is polled while the data is copied and before each later step (CUPS
+// cancels a job with SIGTERM): a job cancelled before its PDF is published leaves neither file nor
+// row.
 
+#include "PdfStaging.h"
 #include "StagedPdf.h"
 
 #include "foundation/Error.h"
@@ -38,7 +41,8 @@ public:
     };
 
     // The spool root holds the "pdf_out" and "db" folders.
-    PrinterBackend(QString spoolRoot, Streams streams, std::function<bool()> isCancelled);
+    PrinterBackend(QString spoolRoot, Streams streams, std::function<bool()> isCancelled,
+                   PdfStaging staging = PdfStaging::Unnamed);
 
     // The arguments after the program name; returns the CUPS backend exit status.
     int run(const QByteArrayList &arguments);
@@ -63,4 +67,5 @@ private:
     QString m_spoolRoot;
     Streams m_streams;
     std::function<bool()> m_isCancelled;
+    PdfStaging m_staging;
 };

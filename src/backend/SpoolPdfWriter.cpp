@@ -15,9 +15,6 @@
 
 namespace {
 
-// Only this user may open it until it is published, so no one else can hold its lock.
-constexpr mode_t kPartialFileMode = 0600;
-
 QString pdfName(qint64 jobId)
 {
     return QStringLiteral("%1.pdf").arg(jobId);
@@ -42,9 +39,11 @@ bool lockAtName(int folder, const QString &name, int file)
 
 } // namespace
 
-SpoolPdfWriter::SpoolPdfWriter(QString folder, std::function<bool()> isCancelled)
+SpoolPdfWriter::SpoolPdfWriter(QString folder, std::function<bool()> isCancelled,
+                               PdfStaging staging)
     : m_folder(std::move(folder))
     , m_isCancelled(std::move(isCancelled))
+    , m_staging(staging)
 {}
 
 Result<StagedPdf> SpoolPdfWriter::stage(qint64 jobId, QIODevice &source) const
@@ -52,8 +51,7 @@ Result<StagedPdf> SpoolPdfWriter::stage(qint64 jobId, QIODevice &source) const
     Result<StagedPdf> staged = stageEmpty(jobId);
     if (!staged)
         return staged;
-    if (const Result<Done> copied = copy(source, staged->descriptor(), staged->partialName());
-        !copied)
+    if (const Result<Done> copied = copy(source, staged.value()); !copied)
         return copied.error();
     return staged;
 }
@@ -63,25 +61,39 @@ Result<StagedPdf> SpoolPdfWriter::stageEmpty(qint64 jobId) const
     Result<FileDescriptor> folder = SharedAccess::makeFolder(m_folder);
     if (!folder)
         return folder.error();
+    if (m_staging == PdfStaging::Unnamed) {
+        Result<FileDescriptor> file =
+            SharedFolderFiles::createUnnamedFile(folder->get(), BackendDefaults::kStagingFileMode);
+        if (file)
+            return StagedPdf(std::move(folder.value()), m_folder, pdfName(jobId),
+                             std::move(file.value()));
+        if (!SharedFolderFiles::isUnnamedFileRefused(file.error()))
+            return SharedAccess::inFolder(m_folder, file.error());
+    }
+    return stageAtHiddenName(jobId, std::move(folder.value()));
+}
+
+Result<StagedPdf> SpoolPdfWriter::stageAtHiddenName(qint64 jobId, FileDescriptor folder) const
+{
     Error lastError;
     for (int attempt = 0; attempt < kNameAttempts; ++attempt) {
         const QString partial = PartialFileName::make(jobId);
         // Readable too: the check reads the copy back through the same descriptor.
-        Result<FileDescriptor> file =
-            SharedFolderFiles::createFile(folder->get(), partial, kPartialFileMode, true);
+        Result<FileDescriptor> file = SharedFolderFiles::createFile(
+            folder.get(), partial, BackendDefaults::kStagingFileMode, true);
         if (!file && file.error().code != EEXIST)
             return SharedAccess::inFolder(m_folder, file.error());
         if (!file) {
             lastError = file.error();
             continue;
         }
-        if (!lockAtName(folder->get(), partial, file->get())) {
+        if (!lockAtName(folder.get(), partial, file->get())) {
             lastError = SharedFolderFiles::systemError(
                 QStringLiteral("cannot keep %1").arg(partial), EAGAIN);
             continue;
         }
-        return StagedPdf(std::move(folder.value()), m_folder, partial, pdfName(jobId),
-                         std::move(file.value()));
+        return StagedPdf(std::move(folder), m_folder, pdfName(jobId), std::move(file.value()),
+                         partial);
     }
     return SharedAccess::inFolder(m_folder, lastError);
 }
@@ -92,15 +104,15 @@ void SpoolPdfWriter::removeStalePartials() const
         StalePartialSweep::removeStale(folder->get());
 }
 
-Result<Done> SpoolPdfWriter::copy(QIODevice &source, int target, const QString &targetName) const
+Result<Done> SpoolPdfWriter::copy(QIODevice &source, const StagedPdf &target) const
 {
     const auto failure = [&](const QString &what, const QIODevice &device) {
         return Error{QString::fromLatin1(BackendDefaults::kErrorDomain), EIO,
                      QStringLiteral("%1: %2").arg(what, device.errorString())};
     };
-    const QString targetPath = QStringLiteral("%1/%2").arg(m_folder, targetName);
+    const QString targetPath = target.description();
     QFile file;
-    if (!file.open(target, QIODevice::WriteOnly, QFileDevice::DontCloseHandle))
+    if (!file.open(target.descriptor(), QIODevice::WriteOnly, QFileDevice::DontCloseHandle))
         return failure(QStringLiteral("cannot write %1").arg(targetPath), file);
     QByteArray block(kBlockSize, Qt::Uninitialized);
     for (;;) {

@@ -3,11 +3,14 @@
 // Stages a job's PDF in the spool folder as a StagedPdf, to be checked and then published as
 // "<job id>.pdf". The monitor reacts to entries appearing, so it never sees a PDF that is still
 // being written: a PDF with incremental updates carries an earlier "%%EOF" that a half-written
-// file could end on. Every local user can write to the spool folder, so each staged file gets a
-// new unguessable name (PartialFileName) made with O_CREAT|O_EXCL|O_NOFOLLOW: nothing planted in
-// advance stands in its way, and nothing is ever opened or changed through a link. Runs on the
-// calling thread; the cancel check is made after every block read.
+// file could end on. Every local user can write to the spool folder, so the file is unnamed
+// (O_TMPFILE), where nobody can watch for it or swap it. Where the file system has no unnamed
+// files (or the staging asks for it), each staged file gets a new unguessable hidden name
+// (PartialFileName) made with O_CREAT|O_EXCL|O_NOFOLLOW: nothing planted in advance stands in its
+// way, and nothing is ever opened or changed through a link. Runs on the calling thread; the
+// cancel check is made after every block read.
 
+#include "PdfStaging.h"
 #include "StagedPdf.h"
 
 #include "foundation/Error.h"
@@ -25,7 +28,8 @@ public:
     // New names tried when one is taken (or its file lost to a sweep) before it was locked.
     static constexpr int kNameAttempts = 8;
 
-    SpoolPdfWriter(QString folder, std::function<bool()> isCancelled);
+    SpoolPdfWriter(QString folder, std::function<bool()> isCancelled,
+                   PdfStaging staging = PdfStaging::Unnamed);
 
     // Copies the source to the end. A cancelled or failed copy leaves nothing in the folder.
     Result<StagedPdf> stage(qint64 jobId, QIODevice &source) const;
@@ -38,8 +42,11 @@ public:
     void removeStalePartials() const;
 
 private:
-    Result<Done> copy(QIODevice &source, int target, const QString &targetName) const;
+    // A file at a new hidden name of the opened folder, locked.
+    Result<StagedPdf> stageAtHiddenName(qint64 jobId, FileDescriptor folder) const;
+    Result<Done> copy(QIODevice &source, const StagedPdf &target) const;
 
     QString m_folder;
     std::function<bool()> m_isCancelled;
+    PdfStaging m_staging;
 };

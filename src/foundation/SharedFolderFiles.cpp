@@ -242,6 +242,34 @@ Result<FileDescriptor> SharedFolderFiles::createFile(int folder, const QString &
     return file;
 }
 
+Result<FileDescriptor> SharedFolderFiles::createUnnamedFile(int folder, mode_t mode)
+{
+    FileDescriptor file(::openat(folder, ".", O_TMPFILE | O_RDWR | O_CLOEXEC, mode));
+    if (!file.valid())
+        return systemError(QStringLiteral("cannot create an unnamed file"), errno);
+    if (auto modeSet = setMode(file.get(), mode); !modeSet)
+        return modeSet.error();
+    return file;
+}
+
+bool SharedFolderFiles::isUnnamedFileRefused(const Error &error)
+{
+    return error.domain == QLatin1String(kErrorDomain) &&
+           (error.code == EOPNOTSUPP || error.code == EISDIR || error.code == EINVAL);
+}
+
+Result<Done> SharedFolderFiles::linkFile(int file, int folder, const QString &name)
+{
+    const QByteArray encoded = checkedName(name);
+    if (encoded.isEmpty())
+        return systemError(QStringLiteral("cannot name the file %1").arg(name), EINVAL);
+    // Linking through the descriptor needs a privilege (AT_EMPTY_PATH); its /proc entry does not.
+    const QByteArray source = "/proc/self/fd/" + QByteArray::number(file);
+    if (::linkat(AT_FDCWD, source.constData(), folder, encoded.constData(), AT_SYMLINK_FOLLOW) != 0)
+        return systemError(QStringLiteral("cannot name the file %1").arg(name), errno);
+    return Done{};
+}
+
 Result<FileDescriptor> SharedFolderFiles::replaceFile(int folder, const QString &name, mode_t mode,
                                                       bool readable)
 {

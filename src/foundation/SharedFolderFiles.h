@@ -89,6 +89,19 @@ public:
     static Result<FileDescriptor> createFile(int folder, const QString &name, mode_t mode,
                                              bool readable = false);
 
+    // Creates a file without a name in the folder (O_TMPFILE), open for reading and writing, and
+    // sets its mode with fchmod. Nobody can open, list or swap it until linkFile names it; it is
+    // gone when its last descriptor closes. A file system without unnamed files refuses it
+    // (isUnnamedFileRefused).
+    static Result<FileDescriptor> createUnnamedFile(int folder, mode_t mode);
+    // Whether createUnnamedFile failed because the folder's file system has no unnamed files
+    // (EOPNOTSUPP; EISDIR or EINVAL from kernels that predate them).
+    static bool isUnnamedFileRefused(const Error &error);
+    // Gives the open file (unnamed, or named elsewhere in the same file system) a new name in the
+    // folder, through the descriptor itself, so the entry made is that very file whatever happened
+    // to its other names. Never replaces an entry at the name: EEXIST when it is taken.
+    static Result<Done> linkFile(int file, int folder, const QString &name);
+
     // As createFile, for a name that is the caller's own temporary name: whatever stands there
     // (a stale file of an earlier run, or a planted link) is unlinked first, which removes a link
     // and never its target, and the create is tried again.

@@ -26,7 +26,7 @@ BackendOutcome BackendFixture::run(const QByteArrayList &arguments, QIODevice &i
     QBuffer messages;
     output.open(QIODevice::WriteOnly);
     messages.open(QIODevice::WriteOnly);
-    PrinterBackend backend(root(), {input, output, messages}, std::move(isCancelled));
+    PrinterBackend backend(root(), {input, output, messages}, std::move(isCancelled), m_staging);
     BackendOutcome outcome;
     outcome.status = backend.run(arguments);
     outcome.output = output.data();

@@ -35,6 +35,9 @@ protected:
         const QByteArrayList &arguments, QIODevice &input,
         std::function<bool()> isCancelled = [] { return false; });
 
+    // How later runs stage the PDF: as the file system allows, or always at a hidden name.
+    void useStaging(PdfStaging staging) { m_staging = staging; }
+
     QString root() const { return m_root->path(); }
     // Moves on to a new, empty spool root.
     void useFreshRoot() { m_root = std::make_unique<QTemporaryDir>(); }
@@ -63,4 +66,5 @@ protected:
 
 private:
     std::unique_ptr<QTemporaryDir> m_root = std::make_unique<QTemporaryDir>();
+    PdfStaging m_staging = PdfStaging::Unnamed;
 };

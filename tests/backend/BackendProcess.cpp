@@ -1,11 +1,14 @@
 #include "BackendProcess.h"
 
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QStandardPaths>
 
 #include <fcntl.h>
 #include <spawn.h>
 #include <sys/ioctl.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -99,6 +102,24 @@ qsizetype BackendProcess::unread() const
 void BackendProcess::closeInput()
 {
     m_input.reset();
+}
+
+qint64 BackendProcess::stagedSize(const QString &pdfFolder) const
+{
+    struct stat folder = {};
+    if (m_pid <= 0 || ::stat(QFile::encodeName(pdfFolder).constData(), &folder) != 0)
+        return -1;
+    const QString descriptors = QStringLiteral("/proc/%1/fd").arg(m_pid);
+    for (const QString &name :
+         QDir(descriptors).entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot)) {
+        struct stat file = {};
+        if (::stat(QFile::encodeName(descriptors + u'/' + name).constData(), &file) == 0 &&
+            S_ISREG(file.st_mode) && file.st_nlink == 0 && file.st_dev == folder.st_dev)
+            return file.st_size;
+    }
+    const QFileInfoList partials =
+        QDir(pdfFolder).entryInfoList({QStringLiteral(".*.partial")}, QDir::Files | QDir::Hidden);
+    return partials.size() == 1 ? partials.first().size() : -1;
 }
 
 void BackendProcess::terminate()

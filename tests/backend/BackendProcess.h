@@ -40,6 +40,11 @@ public:
     void closeInput();
     void terminate();
 
+    // The size of the PDF the program stages in the folder: a file without a name that it holds
+    // open, or, where the file system has no unnamed files, its hidden partial file; -1 while
+    // there is none.
+    qint64 stagedSize(const QString &pdfFolder) const;
+
     // The program's wait status once it has ended within the limit; nullopt while it runs.
     std::optional<int> waitForExit(std::chrono::milliseconds limit);
 

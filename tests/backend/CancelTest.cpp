@@ -1,20 +1,28 @@
-// A job CUPS cancels (SIGTERM) while its data is awaited, flows or has all arrived ends the
-// program promptly and leaves nothing: no PDF, no partial file, no row. The real program on a
-// real pipe, as CUPS runs it.
+// A job CUPS cancels (SIGTERM) while its data is awaited, flows or has all arrived, or while the
+// job table is busy, ends the program promptly and leaves nothing: no PDF, no partial file, no
+// row; and nothing another user stores in the job table can keep the program from its end. The
+// real program on a real pipe, as CUPS runs it.
 
 #include "BackendFixture.h"
 #include "BackendProcess.h"
 
+#include "backend/JobDatabaseWriter.h"
+#include "support/OtherUser.h"
 #include "support/TestSupport.h"
 
 #include <QDir>
 #include <QFileInfo>
 
+#include <SQLiteCpp/Database.h>
+
 #include <cups/backend.h>
+#include <fcntl.h>
 #include <sys/file.h>
+#include <sys/inotify.h>
 #include <sys/wait.h>
 
 #include <chrono>
+#include <climits>
 
 namespace {
 
@@ -25,7 +33,7 @@ constexpr auto kExitLimit = 10s;
 constexpr auto kReadyLimit = 10s;
 constexpr qint64 kJobId = 31;
 constexpr qsizetype kChunkSize = 64 * 1024;
-// Data that has surely begun to flow: the partial file holds this much.
+// Data that has surely begun to flow: the staged file holds this much.
 constexpr qint64 kFlowingSize = 1024 * 1024;
 
 enum class Phase {
@@ -58,15 +66,6 @@ protected:
 
     QString messagesPath() const { return m_files.filePath(QStringLiteral("messages")); }
 
-    // The size of the one partial file in the spool folder; -1 while there is none.
-    qint64 partialSize() const
-    {
-        const QFileInfoList partials =
-            QDir(pdfFolder())
-                .entryInfoList({QStringLiteral(".*.partial")}, QDir::Files | QDir::Hidden);
-        return partials.size() == 1 ? partials.first().size() : -1;
-    }
-
     static bool exitedWith(const std::optional<int> &status, int code)
     {
         return status && WIFEXITED(*status) && WEXITSTATUS(*status) == code;
@@ -94,7 +93,8 @@ TEST_F(CancelTest, sigtermEndsTheJobPromptlyAndLeavesNothing)
 
         switch (cancel.phase) {
         case Phase::WaitingForData:
-            ASSERT_TRUE(TestSupport::waitUntil([&] { return partialSize() >= 0; }, kReadyLimit))
+            ASSERT_TRUE(TestSupport::waitUntil([&] { return program.stagedSize(pdfFolder()) >= 0; },
+                                               kReadyLimit))
                 << what;
             break;
         case Phase::DataFlowing:
@@ -102,7 +102,7 @@ TEST_F(CancelTest, sigtermEndsTheJobPromptlyAndLeavesNothing)
             ASSERT_TRUE(TestSupport::waitUntil(
                 [&] {
                     program.writeSome(chunk);
-                    return partialSize() >= kFlowingSize;
+                    return program.stagedSize(pdfFolder()) >= kFlowingSize;
                 },
                 kReadyLimit))
                 << what;
@@ -110,7 +110,8 @@ TEST_F(CancelTest, sigtermEndsTheJobPromptlyAndLeavesNothing)
         case Phase::AfterLastByte:
             ASSERT_EQ(program.writeSome(kPdf), kPdf.size()) << what;
             ASSERT_TRUE(TestSupport::waitUntil(
-                [&] { return program.unread() == 0 && partialSize() >= 0; }, kReadyLimit))
+                [&] { return program.unread() == 0 && program.stagedSize(pdfFolder()) >= 0; },
+                kReadyLimit))
                 << what;
             break;
         }
@@ -140,11 +141,14 @@ TEST_F(CancelTest, sigtermEndsTheJobPromptlyAndLeavesNothing)
 
 TEST_F(CancelTest, staleSweepRemovesOnlyPartialsWhoseWriterIsGone)
 {
-    // A backend at work on job 40: its partial file is locked.
-    BackendProcess live(root(), jobArguments(40, ""), messagesPath());
-    ASSERT_TRUE(live.started());
-    ASSERT_TRUE(TestSupport::waitUntil([&] { return partialSize() >= 0; }, kReadyLimit));
-    const QString livePartial = entriesOf(pdfFolder()).first();
+    // A backend at work on job 40 where the file system has no unnamed files: its partial file
+    // is locked.
+    ASSERT_TRUE(QDir().mkpath(pdfFolder()));
+    const QString livePartial = QStringLiteral(".40.0123456789abcdef.partial");
+    ASSERT_TRUE(TestSupport::writeFile(pdfFolder() + u'/' + livePartial, "%PDF-1.4 half"));
+    const FileDescriptor liveWriter(::open(
+        QFile::encodeName(pdfFolder() + u'/' + livePartial).constData(), O_RDONLY | O_CLOEXEC));
+    ASSERT_EQ(::flock(liveWriter.get(), LOCK_EX | LOCK_NB), 0);
 
     // What killed backends leave, in both forms of the name, and what others plant there.
     const QStringList dead{QStringLiteral(".41.partial"),
@@ -170,16 +174,88 @@ TEST_F(CancelTest, staleSweepRemovesOnlyPartialsWhoseWriterIsGone)
     EXPECT_EQ(left, expected);
     EXPECT_EQ(TestSupport::readFile(pdfFolder() + u'/' + plantedFolder + QStringLiteral("/inside")),
               "kept");
+}
 
-    // The live writer's job still goes through.
-    ASSERT_EQ(live.writeSome(kPdf), kPdf.size());
-    live.closeInput();
+TEST_F(CancelTest, sigtermEndsTheWaitForABusyTable)
+{
+    ASSERT_EQ(run(jobArguments(50, ""), kPdf).status, CUPS_BACKEND_OK);
+    // Another process holds the table for longer than any write waits.
+    SQLite::Database holder(QFile::encodeName(databasePath()).constData(), SQLite::OPEN_READWRITE);
+    holder.exec("BEGIN EXCLUSIVE");
+    const FileDescriptor opens(::inotify_init1(IN_NONBLOCK | IN_CLOEXEC));
+    ASSERT_GE(
+        ::inotify_add_watch(opens.get(), QFile::encodeName(databasePath()).constData(), IN_OPEN),
+        0);
+    BackendProcess program(root(), jobArguments(kJobId, ""), messagesPath());
+    ASSERT_TRUE(program.started());
+    ASSERT_EQ(program.writeSome(kPdf), kPdf.size());
+    program.closeInput();
+    // The program has come to the table.
+    ASSERT_TRUE(TestSupport::waitUntil(
+        [&] {
+            alignas(inotify_event) char event[sizeof(inotify_event) + NAME_MAX + 1];
+            return ::read(opens.get(), event, sizeof event) > 0;
+        },
+        kReadyLimit));
+
+    program.terminate();
     std::optional<int> status;
-    ASSERT_TRUE(TestSupport::waitUntil([&] { return (status = live.waitForExit(0ms)).has_value(); },
-                                       kExitLimit));
-    EXPECT_TRUE(exitedWith(status, CUPS_BACKEND_OK))
-        << TestSupport::readFile(messagesPath()).constData();
-    EXPECT_EQ(TestSupport::readFile(pdfPath(40)), kPdf);
+    // Well before the wait for the table would end by itself.
+    const bool ended =
+        TestSupport::waitUntil([&] { return (status = program.waitForExit(0ms)).has_value(); },
+                               JobDatabaseWriter::kBusyTimeout / 2);
+    holder.exec("ROLLBACK");
+
+    ASSERT_TRUE(ended) << "the wait for the table outlived the cancel";
+    EXPECT_TRUE(exitedWith(status, CUPS_BACKEND_FAILED)) << *status;
+    const QByteArray messages = TestSupport::readFile(messagesPath());
+    EXPECT_TRUE(messages.startsWith("INFO: ")) << messages.constData();
+    EXPECT_FALSE(QFileInfo::exists(pdfPath(kJobId)));
+    EXPECT_FALSE(row(kJobId).has_value());
+}
+
+TEST_F(CancelTest, codePlantedInTheJobTableNeverRuns)
+{
+    const struct
+    {
+        const char *name;
+        const char *sql; // run by another user on the shared table
+    } cases[] = {
+        {"a trigger that rewrites the copies",
+         "CREATE TRIGGER more AFTER INSERT ON t_job BEGIN "
+         "UPDATE t_job SET copies='999' WHERE job_id = NEW.job_id; END;"},
+        {"an endless view called by a trigger",
+         "CREATE VIEW endless AS WITH RECURSIVE n(x) AS (SELECT 1 UNION ALL SELECT x + 1 FROM n) "
+         "SELECT count(*) FROM n; "
+         "CREATE TRIGGER spin BEFORE INSERT ON t_job BEGIN SELECT * FROM endless; END;"},
+    };
+    for (const auto &plant : cases) {
+        const std::string what = plant.name;
+        useFreshRoot();
+        ASSERT_EQ(run(jobArguments(60, ""), kPdf).status, CUPS_BACKEND_OK) << what;
+        ASSERT_EQ(::chmod(QFile::encodeName(root()).constData(), 0777), 0) << what;
+        ASSERT_TRUE(OtherUser::run(
+            {QStringLiteral("sqlite3"), databasePath(), QString::fromLatin1(plant.sql)}))
+            << what;
+
+        BackendProcess program(root(), jobArguments(kJobId, "", "report.pdf", "2"), messagesPath());
+        ASSERT_TRUE(program.started()) << what;
+        ASSERT_EQ(program.writeSome(kPdf), kPdf.size()) << what;
+        program.closeInput();
+        std::optional<int> status = program.waitForExit(kExitLimit);
+        if (!status) {
+            program.terminate();
+            status = program.waitForExit(kExitLimit);
+        }
+
+        ASSERT_TRUE(status.has_value()) << what << ": still running after SIGTERM";
+        EXPECT_TRUE(exitedWith(status, CUPS_BACKEND_OK))
+            << what << ": " << TestSupport::readFile(messagesPath()).constData();
+        EXPECT_EQ(TestSupport::readFile(pdfPath(kJobId)), kPdf) << what;
+        const auto columns = row(kJobId);
+        ASSERT_TRUE(columns.has_value()) << what;
+        EXPECT_EQ(columns->value("copies").toString(), QStringLiteral("2")) << what;
+    }
 }
 
 } // namespace

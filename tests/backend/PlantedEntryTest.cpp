@@ -6,20 +6,25 @@
 #include "support/OtherUser.h"
 #include "support/TestSupport.h"
 
+#include <QBuffer>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QProcess>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 
 #include <cups/backend.h>
 #include <sys/stat.h>
+#include <unistd.h>
+
+#include <optional>
 
 namespace {
 
 enum class Outcome {
     WritesItsOwnFile, // the job is spooled, its PDF a file of the backend's own
     Fails,            // the job fails with an error line for CUPS
-    Refused,          // CUPS cancels this job alone, with the backend's reason
 };
 
 enum class Target {
@@ -97,8 +102,6 @@ TEST_F(PlantedEntryTest, linksPlantedAtTheBackendsNamesAreNeverFollowed)
         // The old form of its temporary name: never used now, and a link is no partial file to
         // sweep away.
         {"pdf_out/.21.partial", Outcome::WritesItsOwnFile, true},
-        // The job's name: the finished file is renamed over the link itself.
-        {"pdf_out/21.pdf", Outcome::WritesItsOwnFile, false},
         // The database is shared with the monitor, so it cannot be replaced: the job fails as
         // for a database that cannot be written.
         {"db/print_job.db", Outcome::Fails, true},
@@ -129,7 +132,7 @@ TEST_F(PlantedEntryTest, linksPlantedAtTheBackendsNamesAreNeverFollowed)
                 EXPECT_EQ(outcome.status, CUPS_BACKEND_OK) << what << outcome.messages.constData();
                 EXPECT_FALSE(QFileInfo(pdfPath(kJobId)).isSymLink()) << what;
                 EXPECT_EQ(TestSupport::readFile(pdfPath(kJobId)), kPdf) << what;
-                EXPECT_EQ(modeOf(pdfPath(kJobId)), 0666u) << what;
+                EXPECT_EQ(modeOf(pdfPath(kJobId)), 0644u) << what;
                 QStringList expected{QStringLiteral("21.pdf")};
                 if (plant.leftAlone && link.startsWith(pdfFolder() + u'/'))
                     expected.prepend(QFileInfo(link).fileName());
@@ -156,16 +159,14 @@ TEST_F(PlantedEntryTest, foldersPlantedAtTheNextJobsNamesStopNoOtherJob)
     const struct
     {
         const char *name; // below the spool root
-        Outcome outcome;
+        bool movedAside;
     } cases[] = {
         // The old form of the temporary name is not used any more.
-        {"pdf_out/.21.partial", Outcome::WritesItsOwnFile},
-        // No file can replace a folder: that job cannot be handed over.
-        {"pdf_out/21.pdf", Outcome::Refused},
+        {"pdf_out/.21.partial", false},
         // SQLite's side files: the folder is moved aside, its contents kept.
-        {"db/print_job.db-journal", Outcome::WritesItsOwnFile},
-        {"db/print_job.db-wal", Outcome::WritesItsOwnFile},
-        {"db/print_job.db-shm", Outcome::WritesItsOwnFile},
+        {"db/print_job.db-journal", true},
+        {"db/print_job.db-wal", true},
+        {"db/print_job.db-shm", true},
     };
     for (const auto &plant : cases) {
         const std::string what = plant.name;
@@ -178,24 +179,12 @@ TEST_F(PlantedEntryTest, foldersPlantedAtTheNextJobsNamesStopNoOtherJob)
 
         const BackendOutcome outcome = run(jobArguments(kJobId, ""), kPdf);
 
-        if (plant.outcome == Outcome::Refused) {
-            EXPECT_EQ(outcome.status, CUPS_BACKEND_CANCEL) << what;
-            EXPECT_TRUE(outcome.messages.startsWith("ERROR: ")) << what;
-            EXPECT_TRUE(outcome.messages.contains("21.pdf"))
-                << what << outcome.messages.constData();
-            EXPECT_FALSE(row(kJobId).has_value()) << what;
-            EXPECT_EQ(
-                QDir(pdfFolder()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
-                QStringList{QStringLiteral("21.pdf")})
-                << what;
-        } else {
-            EXPECT_EQ(outcome.status, CUPS_BACKEND_OK) << what << outcome.messages.constData();
-            EXPECT_EQ(TestSupport::readFile(pdfPath(kJobId)), kPdf) << what;
-            EXPECT_TRUE(row(kJobId).has_value()) << what;
-        }
+        EXPECT_EQ(outcome.status, CUPS_BACKEND_OK) << what << outcome.messages.constData();
+        EXPECT_EQ(TestSupport::readFile(pdfPath(kJobId)), kPdf) << what;
+        EXPECT_TRUE(row(kJobId).has_value()) << what;
         // Whatever the planted folder held is still there, at its name or moved aside.
         QString kept = folder;
-        if (folder.startsWith(databaseFolder() + u'/')) {
+        if (plant.movedAside) {
             const QString name = QFileInfo(folder).fileName();
             const QStringList aside =
                 QDir(databaseFolder())
@@ -212,6 +201,150 @@ TEST_F(PlantedEntryTest, foldersPlantedAtTheNextJobsNamesStopNoOtherJob)
         EXPECT_EQ(TestSupport::readFile(pdfPath(kJobId + 1)), kPdf) << what;
         EXPECT_TRUE(row(kJobId + 1).has_value()) << what;
     }
+}
+
+TEST_F(PlantedEntryTest, whateverStandsAtTheJobsNameIsMovedAsideAndTheJobPublished)
+{
+    const struct
+    {
+        const char *kind;
+        const char
+            *plant; // run as the other user with the job's path as $1, the outside file as $2
+        mode_t type;
+    } cases[] = {
+        {"file", "echo planted > \"$1\"", S_IFREG},
+        {"folder", "mkdir \"$1\" && echo kept > \"$1/inside\"", S_IFDIR},
+        {"link", "ln -s \"$2\" \"$1\"", S_IFLNK},
+        {"FIFO", "mkfifo \"$1\"", S_IFIFO},
+    };
+    for (const PdfStaging staging : {PdfStaging::Unnamed, PdfStaging::HiddenName}) {
+        for (const auto &plant : cases) {
+            const std::string what = std::string(plant.kind) +
+                                     (staging == PdfStaging::Unnamed ? ", unnamed" : ", hidden");
+            useFreshRoot();
+            useStaging(staging);
+            openSpoolTree();
+            makeOutsideEntries();
+            ASSERT_TRUE(
+                OtherUser::runScript(QLatin1String(plant.plant), {pdfPath(kJobId), outsideFile()}))
+                << what;
+
+            const BackendOutcome outcome = run(jobArguments(kJobId, ""), kPdf);
+
+            EXPECT_EQ(outcome.status, CUPS_BACKEND_OK) << what << outcome.messages.constData();
+            struct stat published = {};
+            ASSERT_EQ(::lstat(QFile::encodeName(pdfPath(kJobId)).constData(), &published), 0)
+                << what;
+            EXPECT_TRUE(S_ISREG(published.st_mode)) << what;
+            EXPECT_EQ(published.st_nlink, 1u) << what;
+            EXPECT_EQ(published.st_uid, ::geteuid()) << what;
+            EXPECT_EQ(published.st_mode & 07777, 0644u) << what;
+            EXPECT_EQ(TestSupport::readFile(pdfPath(kJobId)), kPdf) << what;
+            EXPECT_TRUE(row(kJobId).has_value()) << what;
+            expectOutsideUntouched(what);
+
+            // The planted entry is kept as it was, under a name no program takes for a job.
+            const QStringList aside = QDir(pdfFolder())
+                                          .entryList({QStringLiteral(".21.pdf.*.moved")},
+                                                     QDir::AllEntries | QDir::Hidden |
+                                                         QDir::System | QDir::NoDotAndDotDot);
+            ASSERT_EQ(aside.size(), 1) << what;
+            EXPECT_EQ(folderEntries(pdfFolder()), QStringList({aside.first(), "21.pdf"})) << what;
+            const QString kept = pdfFolder() + u'/' + aside.first();
+            struct stat moved = {};
+            ASSERT_EQ(::lstat(QFile::encodeName(kept).constData(), &moved), 0) << what;
+            EXPECT_EQ(moved.st_mode & S_IFMT, plant.type) << what;
+            EXPECT_NE(moved.st_uid, ::geteuid()) << what;
+            if (plant.type == S_IFREG) {
+                EXPECT_EQ(TestSupport::readFile(kept), "planted\n") << what;
+            } else if (plant.type == S_IFDIR) {
+                EXPECT_EQ(TestSupport::readFile(kept + QStringLiteral("/inside")), "kept\n")
+                    << what;
+            } else if (plant.type == S_IFLNK) {
+                EXPECT_EQ(QFileInfo(kept).symLinkTarget(), outsideFile()) << what;
+            }
+        }
+    }
+}
+
+TEST_F(PlantedEntryTest, partialFileSwappedByAnotherUserPublishesNothingOfHis)
+{
+    for (const PdfStaging staging : {PdfStaging::Unnamed, PdfStaging::HiddenName}) {
+        const bool unnamed = staging == PdfStaging::Unnamed;
+        const std::string what = unnamed ? "unnamed" : "hidden name";
+        useFreshRoot();
+        useStaging(staging);
+        openSpoolTree();
+        // While the data is copied, the other user looks for the staged file in the listable
+        // folder, renames it away and puts his own file at its name.
+        std::optional<QStringList> seenWhileStaging;
+        const auto swap = [&] {
+            if (!seenWhileStaging) {
+                seenWhileStaging = folderEntries(pdfFolder());
+                EXPECT_TRUE(OtherUser::runScript(
+                    QStringLiteral("cd \"$1\" && for f in .21.*.partial; do [ -e \"$f\" ] || "
+                                   "continue; mv \"$f\" stolen && echo foreign > \"$f\"; done"),
+                    {pdfFolder()}))
+                    << what;
+            }
+            return false;
+        };
+        QBuffer data;
+        data.setData(kPdf);
+        data.open(QIODevice::ReadOnly);
+
+        const BackendOutcome outcome = run(jobArguments(kJobId, ""), data, swap);
+
+        ASSERT_TRUE(seenWhileStaging.has_value()) << what;
+        if (unnamed) {
+            // Nothing to watch for: the staged file has no name until it is the job's.
+            EXPECT_EQ(seenWhileStaging.value(), QStringList()) << what;
+            EXPECT_EQ(outcome.status, CUPS_BACKEND_OK) << what << outcome.messages.constData();
+            EXPECT_EQ(TestSupport::readFile(pdfPath(kJobId)), kPdf) << what;
+            EXPECT_EQ(folderEntries(pdfFolder()), QStringList{QStringLiteral("21.pdf")}) << what;
+            continue;
+        }
+        // A file with a name in his hands is never handed over: CUPS tries the job again.
+        ASSERT_EQ(seenWhileStaging->size(), 1) << what;
+        EXPECT_EQ(outcome.status, CUPS_BACKEND_FAILED) << what << outcome.messages.constData();
+        EXPECT_TRUE(outcome.messages.startsWith("ERROR: ")) << what;
+        EXPECT_FALSE(QFileInfo::exists(pdfPath(kJobId))) << what;
+        EXPECT_FALSE(row(kJobId).has_value()) << what;
+        const QString stolen = pdfFolder() + QStringLiteral("/stolen");
+        EXPECT_EQ(TestSupport::readFile(pdfFolder() + u'/' + seenWhileStaging->first()),
+                  "foreign\n")
+            << what;
+        // What he took away stays unreadable to him.
+        EXPECT_EQ(modeOf(stolen), 0600u) << what;
+        EXPECT_FALSE(OtherUser::runScript(QStringLiteral("cat \"$1\" 2>/dev/null"), {stolen}))
+            << what;
+
+        // The job after it arrives.
+        ASSERT_EQ(run(jobArguments(kJobId + 1, ""), kPdf).status, CUPS_BACKEND_OK) << what;
+        EXPECT_EQ(TestSupport::readFile(pdfPath(kJobId + 1)), kPdf) << what;
+    }
+}
+
+TEST_F(PlantedEntryTest, jobNameThatCannotBeFreedFailsTheJobForARetry)
+{
+    // An immutable entry cannot be moved aside, even by root: a fault of the folder, not of the
+    // job's document, so CUPS keeps the job to try again rather than cancelling it.
+    openSpoolTree();
+    ASSERT_TRUE(TestSupport::writeFile(pdfPath(kJobId), "stuck\n"));
+    if (QProcess::execute(QStringLiteral("chattr"), {QStringLiteral("+i"), pdfPath(kJobId)}) != 0)
+        GTEST_SKIP() << "the file system has no immutable files";
+    const auto unlock = qScopeGuard([&] {
+        QProcess::execute(QStringLiteral("chattr"), {QStringLiteral("-i"), pdfPath(kJobId)});
+    });
+
+    const BackendOutcome outcome = run(jobArguments(kJobId, ""), kPdf);
+
+    EXPECT_EQ(outcome.status, CUPS_BACKEND_FAILED) << outcome.messages.constData();
+    EXPECT_TRUE(outcome.messages.startsWith("ERROR: ")) << outcome.messages.constData();
+    EXPECT_TRUE(outcome.messages.contains("21.pdf")) << outcome.messages.constData();
+    EXPECT_FALSE(row(kJobId).has_value());
+    EXPECT_EQ(folderEntries(pdfFolder()), QStringList{QStringLiteral("21.pdf")});
+    EXPECT_EQ(TestSupport::readFile(pdfPath(kJobId)), "stuck\n");
 }
 
 } // namespace

@@ -215,7 +215,8 @@ TEST_F(PrinterBackendTest, givesSharedModesWhateverTheUmask)
     EXPECT_EQ(modeOf(pdfFolder()), 0777u);
     EXPECT_EQ(modeOf(databaseFolder()), 0777u);
     EXPECT_EQ(modeOf(databasePath()), 0666u);
-    EXPECT_EQ(modeOf(pdfPath(5)), 0666u);
+    // Every user's monitor reads the PDF; nobody else may rewrite it.
+    EXPECT_EQ(modeOf(pdfPath(5)), 0644u);
 
     // A database file left too narrow (or widened by the monitor) is opened up, never narrowed.
     ASSERT_EQ(::chmod(QFile::encodeName(databasePath()).constData(), 0600), 0);
@@ -228,32 +229,38 @@ TEST_F(PrinterBackendTest, givesSharedModesWhateverTheUmask)
 
 TEST_F(PrinterBackendTest, rowIsInPlaceBeforeAnyPdfAppears)
 {
-    ASSERT_TRUE(QDir().mkpath(pdfFolder()));
-    ASSERT_TRUE(QDir().mkpath(databaseFolder()));
-    FolderEvents events({pdfFolder(), databaseFolder()});
-    ProbeDevice data(kPdf, [this] { return observe(); });
+    for (const PdfStaging staging : {PdfStaging::Unnamed, PdfStaging::HiddenName}) {
+        const std::string what = staging == PdfStaging::Unnamed ? "unnamed" : "hidden name";
+        useFreshRoot();
+        useStaging(staging);
+        ASSERT_TRUE(QDir().mkpath(pdfFolder()));
+        ASSERT_TRUE(QDir().mkpath(databaseFolder()));
+        FolderEvents events({pdfFolder(), databaseFolder()});
+        ProbeDevice data(kPdf, [this] { return observe(); });
 
-    ASSERT_EQ(run(jobArguments(8, ""), data).status, CUPS_BACKEND_OK);
+        ASSERT_EQ(run(jobArguments(8, ""), data).status, CUPS_BACKEND_OK) << what;
 
-    // Nothing the monitor would take for a job until the whole file is there.
-    ASSERT_GT(data.observations.size(), 2);
-    for (const ProbeDevice::Observation &pdfNames : std::as_const(data.observations))
-        EXPECT_TRUE(pdfNames.isEmpty()) << pdfNames.join(' ').toStdString();
-    // The kernel reports the changes of both folders in the order they happened: the job table
-    // is written and closed before the PDF gets its job name, and not touched after.
-    const QList<FolderEvents::Event> seen = events.take();
-    const auto published = std::find_if(seen.cbegin(), seen.cend(), [&](const auto &event) {
-        return event.folder == pdfFolder() && event.name == QLatin1String("8.pdf") &&
-               (event.mask & IN_MOVED_TO);
-    });
-    ASSERT_NE(published, seen.cend());
-    const auto inDatabase = [&](const FolderEvents::Event &event) {
-        return event.folder == databaseFolder();
-    };
-    EXPECT_TRUE(std::any_of(seen.cbegin(), published, inDatabase));
-    EXPECT_TRUE(std::none_of(published, seen.cend(), inDatabase));
-    EXPECT_EQ(TestSupport::readFile(pdfPath(8)), kPdf);
-    EXPECT_TRUE(row(8).has_value());
+        // Nothing the monitor would take for a job until the whole file is there.
+        ASSERT_GT(data.observations.size(), 2) << what;
+        for (const ProbeDevice::Observation &pdfNames : std::as_const(data.observations))
+            EXPECT_TRUE(pdfNames.isEmpty()) << what << pdfNames.join(' ').toStdString();
+        // The kernel reports the changes of both folders in the order they happened: the job
+        // table is written and closed before the PDF gets its job name, and not touched after.
+        const QList<FolderEvents::Event> seen = events.take();
+        const auto published = std::find_if(seen.cbegin(), seen.cend(), [&](const auto &event) {
+            return event.folder == pdfFolder() && event.name == QLatin1String("8.pdf") &&
+                   (event.mask & IN_CREATE);
+        });
+        ASSERT_NE(published, seen.cend()) << what;
+        const auto inDatabase = [&](const FolderEvents::Event &event) {
+            return event.folder == databaseFolder();
+        };
+        EXPECT_TRUE(std::any_of(seen.cbegin(), published, inDatabase)) << what;
+        EXPECT_TRUE(std::none_of(published, seen.cend(), inDatabase)) << what;
+        EXPECT_EQ(TestSupport::readFile(pdfPath(8)), kPdf) << what;
+        EXPECT_EQ(entriesOf(pdfFolder()), QStringList{QStringLiteral("8.pdf")}) << what;
+        EXPECT_TRUE(row(8).has_value()) << what;
+    }
 }
 
 TEST_F(PrinterBackendTest, pdfFailureIsReportedBeforeAnyRowIsWritten)
@@ -395,6 +402,8 @@ TEST_F(PrinterBackendTest, reusedJobIdReplacesTheStaleRowAndPdf)
     EXPECT_TRUE(columns->value("totalPages").isNull());
     EXPECT_EQ(columns->value("isUploaded").toLongLong(), 0);
     EXPECT_EQ(TestSupport::readFile(pdfPath(15)), kPdf);
+    // The backend's own stale PDF is not kept beside it.
+    EXPECT_EQ(entriesOf(pdfFolder()), QStringList{QStringLiteral("15.pdf")});
 }
 
 TEST_F(PrinterBackendTest, monitorReadsTheRowFromATableOfItsOwnLayout)

@@ -365,13 +365,14 @@ TEST_F(PrintRoadTest, bigJobCancelledWhileItsFiltersRunLeavesNothingAndTheQueueG
         printOf(big, QStringLiteral("Big one"), 1, {}, QList<ArrivalCheck::PageTexts>{})};
     print(cancelled);
     const QString requestId = cancelled.first().requestId;
-    // The backend has begun: the job is processing and its partial file is in the spool folder.
+    // The backend has begun: the job is processing and the backend runs (it stages the PDF in
+    // an unnamed file, which the spool folder does not list).
     ASSERT_TRUE(Polling::until(
         [&] {
             const Result<QJsonObject> job = m_road.jobAttributes(requestId);
             return job &&
                    job->value(QStringLiteral("job-state")).toInt() == PrivateCups::kJobProcessing &&
-                   !m_road.spoolEntries().isEmpty();
+                   !backendProcesses().isEmpty();
         },
         kProcessingLimit))
         << m_road.diagnostics().toStdString();
