@@ -23,6 +23,20 @@ QString jobIdOfPdfName(const QString &name)
     return name.left(dot);
 }
 
+// Why an entry with a PDF name is no job file, for the log.
+QString whyNoJobFile(const struct stat &status)
+{
+    if (S_ISLNK(status.st_mode))
+        return QStringLiteral("a symbolic link");
+    if (S_ISDIR(status.st_mode))
+        return QStringLiteral("a folder");
+    if (!S_ISREG(status.st_mode))
+        return QStringLiteral("not a regular file");
+    if (status.st_nlink != 1)
+        return QStringLiteral("a file with %1 names (hard links)").arg(status.st_nlink);
+    return QStringLiteral("a file of user %1").arg(status.st_uid);
+}
+
 } // namespace
 
 MonitorFileManager::MonitorFileManager(const CheckedFolder &spoolFolder,
@@ -66,16 +80,43 @@ void MonitorFileManager::endUnwatched()
     m_exitProcess(kUnwatchableFolderStatus);
 }
 
-std::optional<QStringList> MonitorFileManager::scan()
+std::optional<MonitorFileManager::Listing> MonitorFileManager::scan()
 {
-    const Result<QStringList> names = SharedFolderFiles::entryNames(m_spoolFolder.descriptor());
+    const int folder = m_spoolFolder.descriptor();
+    const Result<QStringList> names = SharedFolderFiles::entryNames(folder);
     if (!names)
         return std::nullopt;
-    const QHash<QString, QString> pdfs = pdfsPathToJobDictionary(names.value());
+    Listing listing{names.value(), {}, {}};
+    QStringList jobFileNames;
+    for (const QString &name : listing.names) {
+        if (jobIdOfPdfName(name).isNull())
+            continue;
+        // Gone since the listing: nothing to see.
+        const Result<SharedFolderFiles::EntryStatus> entry =
+            SharedFolderFiles::entryStatus(folder, name);
+        if (!entry)
+            continue;
+        const struct stat &status = entry->status;
+        const EntryKey key{quint64(status.st_dev), quint64(status.st_ino)};
+        if (SharedFolderFiles::isTrustedJobFile(status)) {
+            listing.jobFiles.insert(name, key);
+            jobFileNames.append(name);
+            continue;
+        }
+        listing.refused.insert(name, key);
+        const auto reported = m_reportedRefused.constFind(name);
+        if (reported == m_reportedRefused.cend() || *reported != key)
+            Log::warning(QStringLiteral("the spool entry %1 is no job of the print queue's (%2); "
+                                        "left alone")
+                             .arg(m_spoolFolder.filePath(name), whyNoJobFile(status)));
+    }
+    m_reportedRefused = listing.refused;
+    m_seenFiles = listing.jobFiles;
+    const QHash<QString, QString> pdfs = pdfsPathToJobDictionary(jobFileNames);
     QMutexLocker lock(&m_stateMutex);
-    m_filePaths = names.value();
+    m_filePaths = listing.names;
     m_jobsMap = pdfs;
-    return names.value();
+    return listing;
 }
 
 void MonitorFileManager::initScanDirectory()
@@ -96,15 +137,18 @@ QHash<QString, QString> MonitorFileManager::pdfsPathToJobDictionary(const QStrin
 
 QStringList MonitorFileManager::getNewFileName()
 {
-    const QHash<QString, QString> seen = jobsMap();
-    const std::optional<QStringList> names = scan();
-    if (!names)
+    const QHash<QString, EntryKey> seen = m_seenFiles;
+    const std::optional<Listing> listing = scan();
+    if (!listing)
         return {};
     QStringList newJobs;
-    const QHash<QString, QString> listed = pdfsPathToJobDictionary(*names);
-    for (auto it = listed.cbegin(); it != listed.cend(); ++it) {
-        const QString &jobId = it.key();
-        if (!seen.contains(jobId) && !m_waits.contains(jobId) && !m_handoffsRunning.contains(jobId))
+    for (auto it = listing->jobFiles.cbegin(); it != listing->jobFiles.cend(); ++it) {
+        const auto seenFile = seen.constFind(it.key());
+        if (seenFile != seen.cend() && *seenFile == it.value())
+            continue;
+        const QString jobId = jobIdOfPdfName(it.key());
+        if (!newJobs.contains(jobId) && !m_waits.contains(jobId) &&
+            !m_handoffsRunning.contains(jobId))
             newJobs.append(jobId);
     }
     return newJobs;
@@ -112,10 +156,11 @@ QStringList MonitorFileManager::getNewFileName()
 
 bool MonitorFileManager::readFileEOF(int folder, const QString &name)
 {
-    // Anyone may plant a link or a FIFO at a spool name: neither is followed nor waited on.
+    // Anyone may plant a link or a FIFO at a spool name: neither is followed nor waited on. A file
+    // another user put there in place of the job's is never complete.
     const Result<FileDescriptor> file = SharedFolderFiles::openRegularFile(folder, name, O_RDONLY);
     struct stat status = {};
-    if (!file || ::fstat(file->get(), &status) != 0)
+    if (!file || ::fstat(file->get(), &status) != 0 || !SharedFolderFiles::isTrustedJobFile(status))
         return false;
     const Result<bool> complete = PdfEndRule::isMetBy(file->get(), status.st_size);
     return complete && complete.value();
@@ -189,6 +234,9 @@ void MonitorFileManager::finishJob(const QString &jobId, std::optional<FileIdent
     const std::optional<FileIdentity> current = identityOf(jobId);
     if (current && current == handedOff)
         return;
+    m_seenFiles.removeIf([&jobId](const QHash<QString, EntryKey>::iterator &seen) {
+        return jobIdOfPdfName(seen.key()) == jobId;
+    });
     {
         QMutexLocker lock(&m_stateMutex);
         m_jobsMap.remove(jobId);

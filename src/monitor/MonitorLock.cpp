@@ -7,6 +7,7 @@
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -16,8 +17,8 @@ namespace {
 // Other monitors (or other users) may change the entry between two of our steps: made between a
 // failed open and the create, or replaced between the open and the lock. A few rounds each.
 constexpr int kRaceRounds = 3;
-// A pid's text is far shorter; a longer text is no pid.
-constexpr qsizetype kPidTextLimit = 32;
+// Where the kernel lists the locks held and who took them.
+constexpr auto kKernelLockList = "/proc/locks";
 
 MonitorLock::Attempt unusable(const QString &reason)
 {
@@ -32,17 +33,18 @@ QString reasonOf(const Error &error, const QString &name)
     return error.description;
 }
 
-// The entry opened for reading and writing; made, with the shared mode, when missing.
+// The entry opened for reading only, which is all a lock needs; made, with the installation's
+// mode, where the installation was skipped.
 Result<FileDescriptor> openOrCreate(int folder, const QString &name)
 {
     for (int round = 0; round < kRaceRounds; ++round) {
-        Result<FileDescriptor> opened = SharedFolderFiles::openRegularFile(folder, name, O_RDWR);
+        Result<FileDescriptor> opened = SharedFolderFiles::openRegularFile(folder, name, O_RDONLY);
         if (opened || opened.error().code != ENOENT)
             return opened;
-        Result<FileDescriptor> created =
-            SharedFolderFiles::createFile(folder, name, MonitorLock::kMode, true);
-        if (created || created.error().code != EEXIST)
-            return created;
+        const Result<FileDescriptor> created =
+            SharedFolderFiles::createFile(folder, name, MonitorLock::kMode);
+        if (!created && created.error().code != EEXIST)
+            return created.error();
     }
     return SharedFolderFiles::systemError(QStringLiteral("cannot open %1").arg(name), EEXIST);
 }
@@ -55,25 +57,28 @@ bool isStillAt(int folder, const QString &name, const struct stat &opened)
            now.st_dev == opened.st_dev && now.st_ino == opened.st_ino;
 }
 
-qint64 holderPidIn(int file)
+// The pid of the process that took the flock on the file, as the kernel lists it, or 0. A line
+// reads "1: FLOCK  ADVISORY  WRITE 4242 08:02:131 0 EOF" (device numbers in hexadecimal); a
+// waiter's reads "1: -> FLOCK ...".
+qint64 holderPidOf(const struct stat &file)
 {
-    char text[kPidTextLimit];
-    const ssize_t length = ::pread(file, text, sizeof text, 0);
-    if (length <= 0)
+    constexpr int kTypeField = 1;
+    constexpr int kPidField = 4;
+    constexpr int kFileField = 5;
+    QFile locks(QString::fromLatin1(kKernelLockList));
+    if (!locks.open(QIODevice::ReadOnly))
         return 0;
-    bool isNumber = false;
-    const qint64 pid = QByteArray(text, qsizetype(length)).trimmed().toLongLong(&isNumber);
-    return isNumber && pid > 0 ? pid : 0;
-}
-
-// Only the waiting monitors read it: a failure leaves them without the holder's pid, nothing more.
-void writePid(int file)
-{
-    const QByteArray text = QByteArray::number(qint64(::getpid())) + '\n';
-    if (::ftruncate(file, 0) == 0) {
-        [[maybe_unused]] const ssize_t written =
-            ::pwrite(file, text.constData(), size_t(text.size()), 0);
+    const QByteArray lockedFile =
+        QString::asprintf("%02x:%02x:%llu", ::major(file.st_dev), ::minor(file.st_dev),
+                          static_cast<unsigned long long>(file.st_ino))
+            .toLatin1();
+    for (const QByteArray &line : locks.readAll().split('\n')) {
+        const QList<QByteArray> fields = line.simplified().split(' ');
+        if (fields.size() > kFileField && fields.at(kTypeField) == "FLOCK" &&
+            fields.at(kFileField) == lockedFile)
+            return fields.at(kPidField).toLongLong();
     }
+    return 0;
 }
 
 } // namespace
@@ -104,21 +109,27 @@ MonitorLock::Attempt MonitorLock::lockEntryOf(int folder, const QString &name)
             return unusable(
                 SharedFolderFiles::systemError(QStringLiteral("cannot read %1").arg(name), errno)
                     .description);
-        // A hard link planted at the name would have the pid written into another file.
+        // Another user's file would let him hold the lock for good, or take it away.
+        if (!SharedFolderFiles::isTrustedOwner(opened.st_uid))
+            return unusable(QStringLiteral("%1 belongs to user %2, who is neither root, the print "
+                                           "queue's user nor this user; the installation makes it "
+                                           "root's")
+                                .arg(name)
+                                .arg(opened.st_uid));
+        // A hard link planted at the name may be another file.
         if (opened.st_nlink > 1)
             return unusable(
                 QStringLiteral("%1 has other names (hard links), so it may be another file")
                     .arg(name));
         if (::flock(file->get(), LOCK_EX | LOCK_NB) != 0) {
             if (errno == EWOULDBLOCK)
-                return {State::HeldByAnother, holderPidIn(file->get()), {}};
+                return {State::HeldByAnother, holderPidOf(opened), {}};
             return unusable(
                 SharedFolderFiles::systemError(QStringLiteral("cannot lock %1").arg(name), errno)
                     .description);
         }
         if (!isStillAt(folder, name, opened))
             continue;
-        writePid(file->get());
         m_file = std::move(file.value());
         return {State::Held, 0, {}};
     }

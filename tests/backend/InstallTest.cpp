@@ -193,6 +193,53 @@ TEST_F(InstallTest, noOtherUserCanRenameOrReplaceTheSpoolFolders)
     EXPECT_FALSE(QFileInfo::exists(root + "/away"));
 }
 
+TEST_F(InstallTest, monitorLockFileIsRootsWhateverAnotherUserPutAtItsNameFirst)
+{
+    install(QStringLiteral("backend"));
+    ASSERT_EQ(::chmod(QFile::encodeName(stageParent()).constData(), 0755), 0);
+    const QString root = staged(QLatin1String(SpoolLayout::kRoot));
+    const QString lock = staged(QLatin1String(SpoolLayout::kMonitorLockFile));
+    const QString outside = scratch(QStringLiteral("outside"));
+    ASSERT_TRUE(TestSupport::writeFile(outside, "precious"));
+    ASSERT_EQ(::chmod(QFile::encodeName(outside).constData(), 0600), 0);
+    const struct
+    {
+        const char *what;
+        QString plant; // as the other user, with the lock file as $1
+    } cases[] = {
+        {"nothing", {}},
+        {"a file nobody else may open", QStringLiteral("umask 077; : > \"$1\"")},
+        {"a link", QStringLiteral("ln -s \"%1\" \"$1\"").arg(outside)},
+        {"a folder", QStringLiteral("mkdir \"$1\" && touch \"$1/kept\"")},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.what);
+        ASSERT_TRUE(QFile::remove(lock));
+        if (!c.plant.isEmpty()) {
+            ASSERT_TRUE(OtherUser::runScript(c.plant, {lock}));
+        }
+        install(QStringLiteral("backend"));
+
+        struct stat status = {};
+        ASSERT_EQ(::lstat(QFile::encodeName(lock).constData(), &status), 0);
+        EXPECT_TRUE(S_ISREG(status.st_mode));
+        EXPECT_EQ(status.st_uid, 0u);
+        EXPECT_EQ(status.st_nlink, 1u);
+        EXPECT_EQ(status.st_mode & 07777, 0644u);
+        EXPECT_EQ(TestSupport::readFile(outside), "precious");
+        EXPECT_EQ(modeOf(outside), 0600u);
+        // Nobody else may take its name again: the spool root is sticky.
+        EXPECT_FALSE(OtherUser::runScript(": > \"$1.his\" && mv -f \"$1.his\" \"$1\"", {lock}));
+    }
+    // The planted folder was moved aside, never emptied; no made file is left behind.
+    const QStringList hidden =
+        QDir(root)
+            .entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot | QDir::System)
+            .filter(QStringLiteral(".vqmmonitor.lock"));
+    ASSERT_EQ(hidden.size(), 1) << hidden.join(' ').toStdString();
+    EXPECT_TRUE(QFile::exists(root + u'/' + hidden.first() + "/kept"));
+}
+
 TEST_F(InstallTest, sessionComponentInstallsItsFilesAndTheMonitorUnitForThePrefix)
 {
     install(QStringLiteral("session"));

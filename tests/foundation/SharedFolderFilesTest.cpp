@@ -8,6 +8,7 @@
 #include <QTemporaryDir>
 
 #include <fcntl.h>
+#include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -173,6 +174,52 @@ TEST_F(SharedFolderFilesTest, OwnedFolderIsOneOfRootOrThisUserNeverAnotherUsersO
     EXPECT_FALSE(SharedFolderFiles::openOwnedFolder(entry("link")));
     EXPECT_FALSE(SharedFolderFiles::openOwnedFolder(m_folder.get(), "link"));
     EXPECT_FALSE(SharedFolderFiles::openOwnedFolder(m_folder.get(), "../shared"));
+}
+
+TEST_F(SharedFolderFilesTest, EntriesOfTheBackendsUserAreTrustedOthersAreNot)
+{
+    const passwd *backend = ::getpwnam(VQM_BACKEND_USER);
+    if (backend == nullptr || ::geteuid() != 0)
+        GTEST_SKIP() << "needs root and the user " VQM_BACKEND_USER;
+    constexpr uid_t kNobody = 65534;
+    const uid_t backendUser = backend->pw_uid;
+    ASSERT_TRUE(QDir(sharedPath()).mkdir("backends"));
+    ASSERT_EQ(::chown(QFile::encodeName(entry("backends")).constData(), backendUser, gid_t(-1)), 0);
+    EXPECT_TRUE(SharedFolderFiles::openOwnedFolder(entry("backends")));
+    EXPECT_TRUE(SharedFolderFiles::openOwnedFolder(m_folder.get(), "backends"));
+
+    struct Case
+    {
+        const char *name;
+        uid_t owner;
+        bool secondName;
+        bool trusted;
+    };
+    const Case cases[] = {
+        {"backends.pdf", backendUser, false, true},
+        {"roots.pdf", 0, false, true},
+        {"nobodys.pdf", kNobody, false, false},
+        {"linked.pdf", backendUser, true, false},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        const QByteArray path = QFile::encodeName(entry(c.name));
+        ASSERT_TRUE(TestSupport::writeFile(entry(c.name), "%PDF-1.4\n%%EOF\n"));
+        ASSERT_EQ(::chown(path.constData(), c.owner, gid_t(-1)), 0);
+        if (c.secondName) {
+            ASSERT_EQ(::link(path.constData(), (path + ".again").constData()), 0);
+        }
+        const auto status = SharedFolderFiles::entryStatus(m_folder.get(), c.name);
+        ASSERT_TRUE(status);
+        EXPECT_EQ(SharedFolderFiles::isTrustedJobFile(status->status), c.trusted);
+    }
+    // Neither a folder nor a link is a job file, whoever owns it.
+    ASSERT_TRUE(QFile::link(entry("backends.pdf"), entry("link.pdf")));
+    for (const char *name : {"backends", "link.pdf"}) {
+        const auto status = SharedFolderFiles::entryStatus(m_folder.get(), name);
+        ASSERT_TRUE(status);
+        EXPECT_FALSE(SharedFolderFiles::isTrustedJobFile(status->status)) << name;
+    }
 }
 
 TEST_F(SharedFolderFilesTest, RemoveCheckedFileRemovesOnlyTheFileThatWasChecked)

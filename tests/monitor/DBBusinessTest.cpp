@@ -20,6 +20,7 @@
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -37,7 +38,7 @@ protected:
     void backend(const char *sql)
     {
         SQLite::Database database(QFile::encodeName(helper->dbPath()).constData(),
-                                  SQLite::OPEN_READWRITE);
+                                  SQLite::OPEN_READWRITE | SQLite::OPEN_CREATE);
         database.exec(sql);
     }
 
@@ -224,6 +225,117 @@ TEST_F(JobTable, BlockCannotReenterItsHelper)
     EXPECT_TRUE(helper->inDataBase(
         [&](SQLite::Database &) { nested = helper->inDataBase([](SQLite::Database &) {}); }));
     EXPECT_FALSE(nested);
+}
+
+TEST_F(JobTable, SecondNameOfAnotherFileIsNeverShared)
+{
+    const QString secret = QDir(folder.path()).filePath("secret");
+    ASSERT_TRUE(TestSupport::writeFile(secret, "precious"));
+    ASSERT_EQ(::chmod(QFile::encodeName(secret).constData(), 0600), 0);
+    const QString path = helper->dbPath();
+    ASSERT_TRUE(QFile::remove(path));
+    ASSERT_EQ(::link(QFile::encodeName(secret).constData(), QFile::encodeName(path).constData()),
+              0);
+    helper->dbPath();
+    EXPECT_EQ(fileModeOf(secret), 0600u);
+}
+
+namespace {
+
+// The job table in a folder every user may write, as the spool tree's is, with one row the
+// backend wrote.
+class SharedJobTable : public JobTable
+{
+protected:
+    void SetUp() override
+    {
+        ASSERT_NO_FATAL_FAILURE(JobTable::SetUp());
+        ASSERT_TRUE(OtherUser::shareFolder(folder.path(), QFileInfo(folder.path()).path()));
+        backend("INSERT INTO t_job (job_id, fileName, copies) VALUES (1, 'QQ==', '2')");
+        ASSERT_TRUE(DBBusiness::getJobWithJobId("1", *helper));
+    }
+
+    // Runs the SQL on the table's file as another user.
+    bool asOtherUser(const QString &sql)
+    {
+        return OtherUser::run({"sqlite3", helper->dbPath(), sql});
+    }
+
+    // The column as the file holds it, read without the monitor.
+    QString stored(qint64 jobId, const char *column)
+    {
+        SQLite::Database database(QFile::encodeName(helper->dbPath()).constData());
+        SQLite::Statement query(database,
+                                std::string("SELECT ") + column + " FROM t_job WHERE job_id = ?");
+        query.bind(1, static_cast<int64_t>(jobId));
+        return query.executeStep() ? QString::fromStdString(query.getColumn(0).getString())
+                                   : QString();
+    }
+};
+
+} // namespace
+
+TEST_F(SharedJobTable, PlantedCodeNeverRunsOnTheMonitorsWriteBack)
+{
+    const QList<std::pair<const char *, QString>> cases = {
+        {"after insert",
+         "CREATE TRIGGER planted AFTER INSERT ON t_job BEGIN UPDATE t_job SET copies='999'; END"},
+        {"after update",
+         "CREATE TRIGGER planted AFTER UPDATE ON t_job BEGIN UPDATE t_job SET copies='999'; END"},
+        {"before insert, failing the write",
+         "CREATE TRIGGER planted BEFORE INSERT ON t_job BEGIN SELECT RAISE(ABORT, 'planted'); "
+         "END"},
+    };
+    for (const auto &[what, trigger] : cases) {
+        SCOPED_TRACE(what);
+        ASSERT_TRUE(asOtherUser(trigger));
+        DBJob row = *DBBusiness::getJobWithJobId("1", *helper);
+        row.pages = row.totalPages = "3";
+        EXPECT_TRUE(DBBusiness::updateJobs({row}, *helper));
+        EXPECT_EQ(stored(1, "copies"), "2");
+        EXPECT_EQ(stored(1, "pages"), "3");
+        backend("DROP TRIGGER planted");
+    }
+}
+
+TEST_F(SharedJobTable, TableReplacedByAPlantedViewIsNotRead)
+{
+    ASSERT_TRUE(asOtherUser("ALTER TABLE t_job RENAME TO kept; CREATE VIEW t_job AS SELECT "
+                            "job_id, fileName, '999' AS copies, orientation, duplex, color, "
+                            "paperSize, pageType, pages, totalPages, isUploaded FROM kept"));
+    const Result<std::optional<DBJob>> row = DBBusiness::readJobWithJobId("1", *helper);
+    EXPECT_FALSE(row && row.value() && row.value()->copies == "999");
+    EXPECT_FALSE(row);
+}
+
+TEST_F(SharedJobTable, FileReplacedAtItsNameIsFollowed)
+{
+    const QList<std::pair<const char *, QString>> cases = {
+        {"copied over", "cp \"$1\" \"$1.copy\" && mv -f \"$1.copy\" \"$1\""},
+        {"removed, then made again by the backend", "rm -f \"$1\""},
+    };
+    qint64 jobId = 1;
+    for (const auto &[what, replace] : cases) {
+        SCOPED_TRACE(what);
+        ASSERT_TRUE(OtherUser::runScript(replace, {helper->dbPath()}));
+        // While nothing is at the name, the connection stays as it is.
+        EXPECT_TRUE(DBBusiness::readJobWithJobId(QString::number(jobId), *helper));
+        backend(JobDatabase::kCreateTable);
+        ++jobId;
+        backend(QStringLiteral("INSERT INTO t_job (job_id, fileName, copies) VALUES (%1, 'Qg==', "
+                               "'1')")
+                    .arg(jobId)
+                    .toUtf8()
+                    .constData());
+
+        const std::optional<DBJob> row =
+            DBBusiness::getJobWithJobId(QString::number(jobId), *helper);
+        ASSERT_TRUE(row);
+        DBJob completed = *row;
+        completed.pages = "4";
+        EXPECT_TRUE(DBBusiness::updateJobs({completed}, *helper));
+        EXPECT_EQ(stored(jobId, "pages"), "4");
+    }
 }
 
 TEST(DataBaseHelperOnAPlantedLink, NeitherOpensNorSharesTheLinksTarget)

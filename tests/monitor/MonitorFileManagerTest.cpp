@@ -4,6 +4,7 @@
 #include "monitor/MonitorFileManager.h"
 #include "OpenedFolder.h"
 #include "support/LogCapture.h"
+#include "support/OtherUser.h"
 #include "support/TestSupport.h"
 
 #include <QDir>
@@ -19,6 +20,7 @@
 #include <functional>
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 using namespace std::chrono_literals;
 using TestSupport::waitUntil;
@@ -357,11 +359,131 @@ TEST_F(SpoolWatcher, FifoAtAJobNameBlocksNothing)
 {
     startManager({20ms, 200ms});
     ASSERT_EQ(::mkfifo(QFile::encodeName(pdfPath("7.pdf")).constData(), 0666), 0);
-    ASSERT_TRUE(waitUntil(
-        [&] { return log.contains("warning: monitor new job id : 7, integrity error"); }));
     write("8.pdf");
     ASSERT_TRUE(waitUntil([&] { return handed().contains("8"); }));
     EXPECT_EQ(handed(), QStringList({"8"}));
+    EXPECT_FALSE(log.contains("info: monitor new job id : 7"));
+    EXPECT_EQ(log.count(pdfPath("7.pdf") + " is no job of the print queue's (not a regular file)"),
+              1);
+}
+
+TEST(CompletenessCheck, AnotherUsersFileIsNeverComplete)
+{
+    QTemporaryDir root;
+    const QString folder = root.filePath("pdf_out");
+    const auto opened = OpenedFolder::open(folder);
+    ASSERT_TRUE(opened);
+    ASSERT_TRUE(OtherUser::shareFolder(folder, root.path()));
+    ASSERT_TRUE(OtherUser::runScript(
+        "printf '%%PDF-1.4\\n1 0 obj\\n%%%%EOF\\n' > \"$1/theirs.pdf\"", {folder}));
+    ASSERT_TRUE(TestSupport::writeFile(folder + "/mine.pdf", kCompletePdf));
+    ASSERT_EQ(::link(QFile::encodeName(folder + "/mine.pdf").constData(),
+                     QFile::encodeName(folder + "/linked.pdf").constData()),
+              0);
+    ASSERT_TRUE(TestSupport::readFile(folder + "/theirs.pdf").endsWith("%%EOF\n"));
+    EXPECT_FALSE(MonitorFileManager::readFileEOF(opened->descriptor(), "theirs.pdf"));
+    // Two names: either may be another user's link to the backend's file.
+    EXPECT_FALSE(MonitorFileManager::readFileEOF(opened->descriptor(), "linked.pdf"));
+    EXPECT_FALSE(MonitorFileManager::readFileEOF(opened->descriptor(), "mine.pdf"));
+    ASSERT_TRUE(QFile::remove(folder + "/linked.pdf"));
+    EXPECT_TRUE(MonitorFileManager::readFileEOF(opened->descriptor(), "mine.pdf"));
+}
+
+namespace {
+
+// A complete PDF of root's (the backend's, as far as the monitor can tell) put at the name in one
+// step, as the backend publishes: renamed over whatever stands there.
+bool publish(const QString &folder, const QString &name)
+{
+    const QString staged = folder + "/.staged";
+    return TestSupport::writeFile(staged, kCompletePdf) &&
+           ::rename(QFile::encodeName(staged).constData(),
+                    QFile::encodeName(folder + u'/' + name).constData()) == 0;
+}
+
+} // namespace
+
+TEST_F(SpoolWatcher, OnlyTheBackendsFilesAreJobsAndNonePlantedHidesOne)
+{
+    ASSERT_TRUE(OtherUser::shareFolder(spool, root.path()));
+    struct Case
+    {
+        const char *what;
+        QString jobId;
+        // The other user's script ($1 the spool folder), run before the monitor starts.
+        QString plantedFirst;
+        // What comes after the start: the backend's publication (or nothing), or the other
+        // user's entry.
+        std::function<bool()> after;
+        bool handedOff;
+    };
+    const QString outside = root.filePath("outside.pdf");
+    ASSERT_TRUE(TestSupport::writeFile(outside, kCompletePdf));
+    const QList<Case> cases = {
+        {"published beside a planted name of another case", "71", "echo x > \"$1/71.PDF\"",
+         [&] { return publish(spool, "71.pdf"); }, true},
+        {"published over a planted name", "72", "echo x > \"$1/72.pdf\"",
+         [&] { return publish(spool, "72.pdf"); }, true},
+        {"published where a planted folder was moved aside", "73", "mkdir \"$1/73.pdf\"",
+         [&] {
+             return QDir().rename(pdfPath("73.pdf"), pdfPath(".73.aside")) &&
+                    publish(spool, "73.pdf");
+         },
+         true},
+        {"published over a file of the backend's seen at start", "74", "",
+         [&] { return publish(spool, "74.pdf"); }, true},
+        {"another user's complete PDF", "75", "",
+         [&] {
+             return OtherUser::runScript("printf '%%PDF-1.4\\n%%%%EOF\\n' > \"$1/75.pdf\"",
+                                         {spool});
+         },
+         false},
+        {"another user's link to a complete PDF", "76", "",
+         [&] { return OtherUser::plantLink(outside, pdfPath("76.pdf")); }, false},
+        {"a second name of a complete PDF", "77", "",
+         [&] {
+             return ::link(QFile::encodeName(outside).constData(),
+                           QFile::encodeName(pdfPath("77.pdf")).constData()) == 0;
+         },
+         false},
+    };
+    write("74.pdf");
+    for (const Case &c : cases) {
+        if (!c.plantedFirst.isEmpty()) {
+            ASSERT_TRUE(OtherUser::runScript(c.plantedFirst, {spool})) << c.what;
+        }
+    }
+    startManager();
+    for (const Case &c : cases)
+        ASSERT_TRUE(c.after()) << c.what;
+
+    QStringList expected;
+    for (const Case &c : cases) {
+        if (c.handedOff)
+            expected.append(c.jobId);
+    }
+    ASSERT_TRUE(waitUntil([&] { return handed().size() >= expected.size(); }));
+    // Further folder events find the planted entries again, and log them no more.
+    write("notes.txt");
+    TestSupport::spin(200ms);
+    QStringList ids = handed();
+    ids.sort();
+    EXPECT_EQ(ids, expected);
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.what);
+        if (c.handedOff) {
+            EXPECT_FALSE(manager->jobsMap().contains(c.jobId));
+            continue;
+        }
+        EXPECT_FALSE(log.contains("info: monitor new job id : " + c.jobId));
+        EXPECT_TRUE(QFileInfo(pdfPath(c.jobId + ".pdf")).isSymLink() ||
+                    QFileInfo::exists(pdfPath(c.jobId + ".pdf")));
+        EXPECT_EQ(log.count(pdfPath(c.jobId + ".pdf") + " is no job of the print queue's"), 1)
+            << log.text().toStdString();
+    }
+    EXPECT_EQ(log.count(pdfPath("71.PDF") + " is no job of the print queue's (a file of user"), 1);
+    EXPECT_TRUE(QFile::exists(pdfPath("71.PDF")));
+    EXPECT_EQ(TestSupport::readFile(outside), kCompletePdf);
 }
 
 namespace {

@@ -1,6 +1,6 @@
 // The monitor lock on a real temporary spool tree: who holds it, what the others learn of the
-// holder, what another user's monitor can do with the file, and that programs the holder starts do
-// not keep it.
+// holder, what another user's monitor can do with the file, whose file is refused, and that
+// programs the holder starts do not keep it.
 
 #include "monitor/MonitorLock.h"
 #include "FileMode.h"
@@ -15,6 +15,7 @@
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
+#include <pwd.h>
 #include <sys/file.h>
 #include <unistd.h>
 
@@ -42,18 +43,13 @@ protected:
     QString lockPath;
 };
 
-const QByteArray ownPidLine = QByteArray::number(qint64(::getpid())) + '\n';
-
 } // namespace
 
 TEST_F(LockFile, FirstTakesItTheOthersLearnItsPidAndTakeItWhenItGoes)
 {
-    // What an earlier holder wrote is replaced whole.
-    ASSERT_TRUE(TestSupport::writeFile(lockPath, "4194303999\n"));
     auto first = std::make_unique<MonitorLock>(lockPath);
     ASSERT_EQ(first->tryLock().state, MonitorLock::State::Held);
     EXPECT_TRUE(first->isHeld());
-    EXPECT_EQ(TestSupport::readFile(lockPath), ownPidLine);
     EXPECT_EQ(first->tryLock().state, MonitorLock::State::Held);
 
     MonitorLock second(lockPath);
@@ -64,41 +60,75 @@ TEST_F(LockFile, FirstTakesItTheOthersLearnItsPidAndTakeItWhenItGoes)
 
     first.reset();
     EXPECT_EQ(second.tryLock().state, MonitorLock::State::Held);
-    EXPECT_EQ(TestSupport::readFile(lockPath), ownPidLine);
+    // Only locked, never written.
+    EXPECT_EQ(TestSupport::readFile(lockPath), QByteArray());
 }
 
-TEST_F(LockFile, WhatTheHolderWroteIsReadAsAPidOnlyWhenItIsOne)
+TEST_F(LockFile, HoldersPidComesFromTheKernelNotFromTheFile)
 {
-    // Anyone may write into the file: its text is taken only when it is a plain positive number.
-    const QList<std::pair<QByteArray, qint64>> cases = {
-        {"4242\n", 4242}, {" 77 \n", 77}, {"", 0},     {"monitor\n", 0},
-        {"-5\n", 0},      {"0\n", 0},     {"12ab", 0}, {QByteArray(64, '9'), 0},
-    };
-    for (const auto &[text, pid] : cases) {
-        ASSERT_TRUE(TestSupport::writeFile(lockPath, text));
-        // A holder that writes nothing of its own.
-        const int holder = ::open(QFile::encodeName(lockPath).constData(), O_RDONLY | O_CLOEXEC);
-        ASSERT_GE(holder, 0);
-        ASSERT_EQ(::flock(holder, LOCK_EX | LOCK_NB), 0);
-        MonitorLock waiting(lockPath);
-        const MonitorLock::Attempt attempt = waiting.tryLock();
-        ::close(holder);
-        EXPECT_EQ(attempt.state, MonitorLock::State::HeldByAnother) << text.toStdString();
-        EXPECT_EQ(attempt.holderPid, pid) << text.toStdString();
-    }
+    // Anyone who could write into the file would name any pid there.
+    ASSERT_TRUE(TestSupport::writeFile(lockPath, "4242\n"));
+    QProcess holder;
+    holder.start(QStringLiteral("flock"),
+                 {QStringLiteral("--exclusive"), lockPath, QStringLiteral("sh"),
+                  QStringLiteral("-c"), QStringLiteral("echo locked; exec sleep 60")});
+    ASSERT_TRUE(holder.waitForReadyRead());
+    MonitorLock waiting(lockPath);
+    const MonitorLock::Attempt attempt = waiting.tryLock();
+    EXPECT_EQ(attempt.state, MonitorLock::State::HeldByAnother);
+    EXPECT_EQ(attempt.holderPid, holder.processId());
+    holder.kill();
+    holder.waitForFinished();
 }
 
-TEST_F(LockFile, AnotherUsersMonitorCanWaitOnItAndTakeIt)
+TEST_F(LockFile, AnotherUsersMonitorCanWaitOnItAndTakeItButNotWriteIt)
 {
     ASSERT_TRUE(OtherUser::shareFolder(spool, root.path()));
     auto mine = std::make_unique<MonitorLock>(lockPath);
     ASSERT_EQ(mine->tryLock().state, MonitorLock::State::Held);
     EXPECT_EQ(fileModeOf(lockPath), unsigned(MonitorLock::kMode));
 
-    // Opened for reading and writing, as a monitor opens it: the lock is seen taken (status 3).
-    EXPECT_TRUE(asOtherUser("exec 9<>\"$1\" || exit 1; flock -n -E 3 9; [ $? -eq 3 ]"));
+    // Opened for reading, as a monitor opens it: the lock is seen taken (status 3).
+    EXPECT_TRUE(asOtherUser("exec 9<\"$1\" || exit 1; flock -n -E 3 9; [ $? -eq 3 ]"));
+    EXPECT_FALSE(asOtherUser(": >> \"$1\""));
     mine.reset();
-    EXPECT_TRUE(asOtherUser("exec 9<>\"$1\" && flock -n 9"));
+    EXPECT_TRUE(asOtherUser("exec 9<\"$1\" && flock -n 9"));
+}
+
+TEST_F(LockFile, FileOfAThirdUserIsRefusedAndTheInstallationsIsUsed)
+{
+    ASSERT_TRUE(OtherUser::shareFolder(spool, root.path()));
+    const QString otherUid = QString::number(::getpwnam("nobody")->pw_uid);
+    struct Case
+    {
+        const char *what;
+        QString plant; // as the other user, with the lock file as $1; empty: root's file
+        bool usable;
+    };
+    const QList<Case> cases = {
+        {"his file nobody else may open", "umask 077; : > \"$1\"", false},
+        {"his file every user may read", "umask 022; : > \"$1\"", false},
+        {"root's, as the installation makes it", {}, true},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.what);
+        if (c.plant.isEmpty()) {
+            ASSERT_TRUE(TestSupport::writeFile(lockPath, QByteArray()));
+            ASSERT_EQ(::chmod(QFile::encodeName(lockPath).constData(), 0644), 0);
+        } else {
+            ASSERT_TRUE(asOtherUser(c.plant));
+        }
+        MonitorLock lock(lockPath);
+        const MonitorLock::Attempt attempt = lock.tryLock();
+        if (c.usable) {
+            EXPECT_EQ(attempt.state, MonitorLock::State::Held);
+        } else {
+            EXPECT_EQ(attempt.state, MonitorLock::State::Unusable);
+            EXPECT_TRUE(attempt.reason.contains("vqmmonitor.lock belongs to user " + otherUid))
+                << attempt.reason.toStdString();
+        }
+        ASSERT_TRUE(QFile::remove(lockPath));
+    }
 }
 
 TEST_F(LockFile, ProgramsTheHolderStartsDoNotKeepIt)

@@ -9,6 +9,9 @@
 
 #include <sqlite3.h>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+
 namespace {
 
 // The helper whose block is running on this thread, to refuse re-entry instead of deadlocking.
@@ -30,6 +33,27 @@ private:
     const DataBaseHelper *m_outer;
 };
 
+// Rounds of opening while another process keeps swapping the file at the name.
+constexpr int kOpenRounds = 3;
+
+void configure(SQLite::Database &database, int option, int value)
+{
+    const int status = ::sqlite3_db_config(database.getHandle(), option, value, nullptr);
+    if (status != SQLITE_OK)
+        throw SQLite::Exception("cannot configure the connection", status);
+}
+
+// Every local user may write the file: nothing in it runs (no triggers, no views, no function the
+// schema names that is not harmless), and no statement can corrupt the file itself. Set before
+// any statement reads the schema.
+void makeDataOnly(SQLite::Database &database)
+{
+    configure(database, SQLITE_DBCONFIG_ENABLE_TRIGGER, 0);
+    configure(database, SQLITE_DBCONFIG_ENABLE_VIEW, 0);
+    configure(database, SQLITE_DBCONFIG_DEFENSIVE, 1);
+    database.exec("PRAGMA trusted_schema=OFF");
+}
+
 } // namespace
 
 DataBaseHelper &DataBaseHelper::sharedInstance()
@@ -46,7 +70,7 @@ void DataBaseHelper::refreashDataBaseFile()
 DataBaseHelper::DataBaseHelper(QString folder)
     : m_folder(std::move(folder))
 {
-    open();
+    open(true);
 }
 
 DataBaseHelper::~DataBaseHelper() = default;
@@ -54,39 +78,94 @@ DataBaseHelper::~DataBaseHelper() = default;
 QString DataBaseHelper::dbPath() const
 {
     const QString path = QStringLiteral("%1/%2").arg(m_folder, QLatin1String(kFileName));
-    // Several users' processes share the file; a failure (for example another owner) is ignored.
-    PRTools::setSharedMode(path);
+    // Several users' processes share the file. A link or a hard link at the name could hand
+    // another file to every user; those, and failures (another owner), are left alone.
+    const Result<FileDescriptor> folder = SharedFolderFiles::openOwnedFolder(m_folder);
+    if (!folder)
+        return path;
+    const Result<FileDescriptor> file =
+        SharedFolderFiles::openRegularFile(folder->get(), QLatin1String(kFileName), O_RDONLY);
+    struct stat status = {};
+    if (file && ::fstat(file->get(), &status) == 0 && status.st_nlink == 1)
+        SharedFolderFiles::setMode(file->get(), PRTools::kSharedMode);
     return path;
 }
 
-void DataBaseHelper::open()
+void DataBaseHelper::open(bool create)
 {
+    m_database.reset();
+    m_openedFile.reset();
     // Another user may have put a link or a folder of their own at the folder's name: the job
     // table is never looked for there.
     if (const Result<FileDescriptor> folder = SharedFolderFiles::openOwnedFolder(m_folder);
         !folder) {
-        m_database.reset();
         qWarning().noquote() << "cannot open the job database:" << folder.error().description;
         return;
     }
-    const QByteArray path = QFile::encodeName(dbPath());
-    try {
-        m_database = std::make_unique<SQLite::Database>(
-            // Another user may have planted a link at the name in the shared folder (SQLite then
-            // refuses a link anywhere in the path).
-            path.constData(), SQLite::OPEN_READWRITE | SQLite::OPEN_CREATE | SQLite::OPEN_NOFOLLOW,
-            static_cast<int>(kBusyTimeout.count()));
-    } catch (const SQLite::Exception &error) {
+    const QString path = dbPath();
+    for (int round = 0; round < kOpenRounds; ++round) {
+        const std::optional<FileKey> before = fileAtName();
+        if (!before && !create)
+            return;
+        openAt(path, create);
+        if (!m_database)
+            return;
+        // The file SQLite opened is the one at the name only when nobody swapped it meanwhile.
+        const std::optional<FileKey> after = fileAtName();
+        if (after && (!before || before == after)) {
+            m_openedFile = after;
+            return;
+        }
         m_database.reset();
-        qWarning().noquote() << "cannot open the job database" << path << ":" << error.what();
     }
+    qWarning().noquote() << "cannot open the job database" << path
+                         << ": the file at its name is replaced again and again";
+}
+
+void DataBaseHelper::openAt(const QString &path, bool create)
+{
+    const QByteArray encoded = QFile::encodeName(path);
+    // Another user may have planted a link at the name in the shared folder (SQLite then refuses
+    // a link anywhere in the path).
+    const int flags =
+        SQLite::OPEN_READWRITE | SQLite::OPEN_NOFOLLOW | (create ? SQLite::OPEN_CREATE : 0);
+    try {
+        auto database = std::make_unique<SQLite::Database>(encoded.constData(), flags,
+                                                           static_cast<int>(kBusyTimeout.count()));
+        makeDataOnly(*database);
+        m_database = std::move(database);
+    } catch (const SQLite::Exception &error) {
+        qWarning().noquote() << "cannot open the job database" << encoded << ":" << error.what();
+    }
+}
+
+std::optional<DataBaseHelper::FileKey> DataBaseHelper::fileAtName() const
+{
+    const Result<FileDescriptor> folder = SharedFolderFiles::openOwnedFolder(m_folder);
+    struct stat status = {};
+    if (!folder || ::fstatat(folder->get(), kFileName, &status, AT_SYMLINK_NOFOLLOW) != 0)
+        return std::nullopt;
+    return FileKey{status.st_dev, status.st_ino};
+}
+
+void DataBaseHelper::followReplacedFile()
+{
+    // A file removed leaves the connection as it is until a new one takes the name: the backend
+    // makes it at its next job.
+    const std::optional<FileKey> atName = fileAtName();
+    if (!atName || (m_database && atName == m_openedFile))
+        return;
+    if (m_database)
+        qInfo().noquote() << "the job database"
+                          << QStringLiteral("%1/%2").arg(m_folder, QLatin1String(kFileName))
+                          << "was replaced; the file now at its name is opened";
+    open(false);
 }
 
 void DataBaseHelper::flash()
 {
     std::lock_guard lock(m_mutex);
-    m_database.reset();
-    open();
+    open(true);
 }
 
 bool DataBaseHelper::enter(std::unique_lock<std::mutex> &lock)
@@ -96,6 +175,7 @@ bool DataBaseHelper::enter(std::unique_lock<std::mutex> &lock)
         return false;
     }
     lock = std::unique_lock(m_mutex);
+    followReplacedFile();
     return m_database != nullptr;
 }
 

@@ -5,6 +5,11 @@
 // not call back into the same helper: the connection is not re-entrant, and a nested call is
 // refused. sharedInstance() opens the fixed file on first use and lives for the process; tests
 // construct helpers on folders of their own.
+// Every local user may write the file and its folder, so the table is data, never code: the
+// connection never follows a link, runs no triggers, reads no views, trusts no function the
+// schema names and refuses to change the schema's own records (defensive mode). Before each
+// operation it makes sure the file at the table's name is still the one it opened (device and
+// inode); when another file has taken the name, it opens that one.
 
 #include "foundation/Error.h"
 #include "foundation/JobDatabase.h"
@@ -17,6 +22,9 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
+
+#include <sys/types.h>
 
 class DataBaseHelper
 {
@@ -31,7 +39,8 @@ public:
     static void refreashDataBaseFile();
 
     // Opens (and, when absent, creates) the database file in the folder, which must be a real
-    // folder (not a link) of root's or this user's; otherwise there is no connection.
+    // folder (not a link) of root's, the backend's or this user's; otherwise there is no
+    // connection.
     explicit DataBaseHelper(QString folder);
     ~DataBaseHelper();
 
@@ -51,17 +60,34 @@ public:
     // Whether the error only says that another connection holds the database for now.
     static bool isBusy(const Error &error);
 
-    // The file's path. Every call also gives the file mode 0777 (a missing file stays missing).
+    // The file's path. Every call also gives the file mode 0777, through a descriptor of the file
+    // itself and only when it is a regular file with no other name (a link, a missing file or a
+    // hard link to another file is left as it is).
     QString dbPath() const;
 
     // Reopens the connection on the same path.
     void flash();
 
 private:
-    void open();
+    struct FileKey
+    {
+        dev_t device = 0;
+        ino_t inode = 0;
+        bool operator==(const FileKey &) const = default;
+    };
+
+    // Opens the file at the path, creating it when absent only where create is set.
+    void open(bool create);
+    void openAt(const QString &path, bool create);
+    // Opens the file now at the table's name when it is no longer the one opened.
+    void followReplacedFile();
+    // The entry at the table's name, reached through its folder as the owner rule admits it.
+    std::optional<FileKey> fileAtName() const;
     bool enter(std::unique_lock<std::mutex> &lock);
 
     QString m_folder;
     std::mutex m_mutex;
     std::unique_ptr<SQLite::Database> m_database;
+    // The file the connection has open.
+    std::optional<FileKey> m_openedFile;
 };
