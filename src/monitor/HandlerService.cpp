@@ -11,7 +11,11 @@
 #include "platform/SchemeHandlerRegistry.h"
 
 #include <QDebug>
+#include <QFile>
 #include <QUuid>
+
+#include <fcntl.h>
+#include <unistd.h>
 
 #include <limits>
 
@@ -123,21 +127,52 @@ QString HandlerService::getParametersStringFromJobId(const QString &jobId)
 
     const QString source = jobId + QLatin1String(MonitorDefaults::kPdfNameEnd);
     const QString copyName = stringWithUUID() + QLatin1String(MonitorDefaults::kPdfNameEnd);
-    const QString destination = m_copyFolder.filePath(copyName);
-    const Result<struct stat> copied =
-        PRTools::copyFileBetweenFolders(m_spoolFolder.descriptor(), source,
-                                        m_copyFolder.descriptor(), copyName, PRTools::kSharedMode);
+    std::shared_ptr<const CheckedFolder> copyFolder;
+    const Result<struct stat> copied = copyJob(source, copyName, copyFolder);
+    const QString destination = copyFolder->filePath(copyName);
     if (!copied) {
         Log::warning(QStringLiteral("can't copy file to %1 ").arg(destination));
         return {};
     }
+    if (!SharedFolderFiles::isTrustedJobFile(copied.value())) {
+        // Put at the job's name by another user after the watcher looked: no job of the backend's.
+        ::unlinkat(copyFolder->descriptor(), QFile::encodeName(copyName).constData(), 0);
+        Log::warning(QStringLiteral("the spool file %1 belongs to user %2 and has %3 links, so it "
+                                    "is no job of the backend's; left alone, not handed off")
+                         .arg(m_spoolFolder.filePath(source))
+                         .arg(copied->st_uid)
+                         .arg(copied->st_nlink));
+        return {};
+    }
     removeSpoolFile(source, copied.value());
     // Never narrowed; a folder of root's (from the boot-time rule) keeps its own mode.
-    SharedFolderFiles::grantMode(m_copyFolder.descriptor(), PRTools::kSharedMode);
+    SharedFolderFiles::grantMode(copyFolder->descriptor(), CopyFolder::kFolderMode);
 
     if (job.pages.isNull() || job.totalPages.isNull())
         fixUpPageCounts(job, destination);
     return dictionaryToJsonString(handoffObject(job, destination));
+}
+
+Result<struct stat> HandlerService::copyJob(const QString &source, const QString &copyName,
+                                            std::shared_ptr<const CheckedFolder> &copyFolder)
+{
+    const auto copyInto = [&](const CheckedFolder &folder) {
+        return PRTools::copyFileBetweenFolders(m_spoolFolder.descriptor(), source,
+                                               folder.descriptor(), copyName, kCopyMode);
+    };
+    copyFolder = m_copyFolder.current();
+    Result<struct stat> copied = copyInto(*copyFolder);
+    if (copied || !CopyFolder::isRemoved(*copyFolder))
+        return copied;
+    const Result<std::shared_ptr<const CheckedFolder>> remade = m_copyFolder.remake(copyFolder);
+    if (!remade) {
+        Log::warning(QStringLiteral("the copy folder %1 was removed and cannot be made again: %2")
+                         .arg(copyFolder->path(), remade.error().description));
+        return remade.error();
+    }
+    copyFolder = remade.value();
+    Log::info(QStringLiteral("the copy folder %1 was removed; made again").arg(copyFolder->path()));
+    return copyInto(*copyFolder);
 }
 
 void HandlerService::removeSpoolFile(const QString &name, const struct stat &copied)

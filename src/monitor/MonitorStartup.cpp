@@ -1,5 +1,6 @@
 #include "MonitorStartup.h"
 
+#include "CopyFolder.h"
 #include "MonitorLogFileManager.h"
 #include "PRTools.h"
 #include "foundation/DatePattern.h"
@@ -38,8 +39,7 @@ void MonitorStartup::run()
                        .arg(m_options.spoolFolder, spool.error().description));
         return;
     }
-    Result<CheckedFolder> copies =
-        CheckedFolder::openOrMake(m_options.copyFolder, PRTools::kSharedMode);
+    Result<CheckedFolder> copies = CopyFolder::make(m_options.copyFolder);
     if (!copies) {
         takeNoJobs(QStringLiteral("The copy folder %1 cannot be used (%2)")
                        .arg(m_options.copyFolder, copies.error().description));

@@ -379,13 +379,14 @@ TEST_F(InstallTest, copyFolderRuleAgesOutCopiesNobodyReadOrWroteFor3Days)
     install(QStringLiteral("session"));
     const QString rule = staged(QStringLiteral(VQM_TMPFILES_DIR) + kCopyFolderRule);
 
-    // At boot the rule makes the copy folder, open to every user as the programs make it.
+    // At boot the rule makes the copy folder as the monitor makes it: every user may add copies,
+    // and only a copy's owner may change, rename or remove it.
     const QString root = scratch(QStringLiteral("root"));
     const QString rootOption = QStringLiteral("--root=") + root;
     const ToolRun boot = runTool(tmpfiles, {QStringLiteral("--create"), rootOption, rule});
     ASSERT_TRUE(boot.succeeded) << boot.output.constData();
     const QString copyFolder = root + QLatin1String(MonitorDefaults::kCopyFolder);
-    ASSERT_EQ(modeOf(copyFolder), 0777u);
+    ASSERT_EQ(modeOf(copyFolder), 01777u);
 
     constexpr std::chrono::seconds kDay = 24h;
     const struct

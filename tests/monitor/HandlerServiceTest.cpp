@@ -27,7 +27,9 @@
 
 #include <functional>
 
+#include <pwd.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -77,6 +79,38 @@ protected:
     }
 
     QString spoolPdf(const QString &jobId) const { return QDir(spool).filePath(jobId + ".pdf"); }
+
+    // Copies into the folder at the path from now on, opened or made as at start.
+    void useCopyFolder(const QString &path)
+    {
+        Result<CheckedFolder> made = CopyFolder::make(path);
+        ASSERT_TRUE(made) << made.error().description.toStdString();
+        copies = path;
+        copyFolder = std::make_unique<CheckedFolder>(std::move(made.value()));
+        service =
+            std::make_unique<HandlerService>(*spoolFolder, *copyFolder, registry, database.get());
+    }
+
+    // A /tmp of the test's own that every user may write, as the real one, below a root that every
+    // user may pass through.
+    QString sharedTmp()
+    {
+        const QString tmp = root.filePath("tmp");
+        EXPECT_EQ(::chmod(QFile::encodeName(root.path()).constData(), 0755), 0);
+        EXPECT_TRUE(QDir().mkpath(tmp));
+        EXPECT_EQ(::chmod(QFile::encodeName(tmp).constData(), 01777), 0);
+        return tmp;
+    }
+
+    // The copy that the hand-off of the job names; null when it named none.
+    QString handedOffCopy(const QString &jobId)
+    {
+        const QString parameters = service->getParametersStringFromJobId(jobId);
+        if (parameters.isNull())
+            return {};
+        const QJsonObject object = QJsonDocument::fromJson(parameters.toUtf8()).object();
+        return Base64::dencode(object.value("printjob").toString());
+    }
 
     QStringList copiedFiles() const { return QDir(copies).entryList(QDir::Files); }
 
@@ -194,8 +228,6 @@ TEST_F(HandOff, ObjectHasThirteenTextMembersWithoutBlanks)
     EXPECT_TRUE(QRegularExpression(kUuidPdfName).match(QFileInfo(copy).fileName()).hasMatch());
     EXPECT_TRUE(QFile::exists(copy));
     EXPECT_FALSE(QFile::exists(spoolPdf("00012")));
-    EXPECT_EQ(fileModeOf(copy), 0777u);
-    EXPECT_EQ(fileModeOf(copies), 0777u);
 }
 
 TEST_F(HandOff, UrlCarriesTheEscapedObject)
@@ -270,6 +302,157 @@ TEST_F(HandOff, SpoolFileGoneBeforeTheCopy)
     EXPECT_TRUE(registry.opened().isEmpty());
     // Nothing reached the table.
     EXPECT_TRUE(DBBusiness::getJobWithJobId("12", *database)->pages.isNull());
+}
+
+uid_t ownerOf(const QString &path)
+{
+    struct stat status = {};
+    return ::lstat(QFile::encodeName(path).constData(), &status) == 0 ? status.st_uid : uid_t(-1);
+}
+
+// Whatever umask the monitor runs with and whatever an older monitor left, every user may read a
+// copy and only its owner may change it, and the copy folder is sticky.
+TEST_F(HandOff, CopyIsReadableByAllAndItsFolderSticky)
+{
+    struct Case
+    {
+        const char *name;
+        mode_t foundMode; // 0: nothing there, nor its parent
+    };
+    const Case cases[] = {
+        {"made by the monitor, with its parent", 0},
+        {"left open to all, not sticky, by an older monitor", 0777},
+        {"private", 0700},
+    };
+    const mode_t previousUmask = ::umask(077);
+    int round = 0;
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        const QString folder = root.filePath(QStringLiteral("case%1/vqmprinter").arg(++round));
+        if (c.foundMode != 0) {
+            ASSERT_TRUE(QDir().mkpath(folder));
+            ASSERT_EQ(::chmod(QFile::encodeName(folder).constData(), c.foundMode), 0);
+        }
+        useCopyFolder(folder);
+        insert(Row{});
+        PdfFixture::write(spoolPdf("12"), 1);
+
+        const QString copy = handedOffCopy("12");
+        ASSERT_FALSE(copy.isNull());
+        EXPECT_EQ(QFileInfo(copy).path(), folder);
+        EXPECT_EQ(fileModeOf(copy), 0644u);
+        EXPECT_EQ(ownerOf(copy), ::geteuid());
+        EXPECT_EQ(fileModeOf(folder), 01777u);
+    }
+    ::umask(previousUmask);
+}
+
+TEST_F(HandOff, CopyFolderRemovedWhileTheMonitorRunsIsMadeAgain)
+{
+    const QString tmp = root.filePath("tmp");
+    useCopyFolder(tmp + "/vqmprinter");
+    // Its parent with it, as a clean-up of /tmp might.
+    ASSERT_TRUE(QDir(tmp).removeRecursively());
+    insert(Row{});
+    PdfFixture::write(spoolPdf("12"), 2);
+
+    service->senderMessageWithJobId("12");
+
+    ASSERT_EQ(registry.opened().size(), 1) << log.messages().join('\n').toStdString();
+    const QString copy = Base64::dencode(openedObject().value("printjob").toString());
+    EXPECT_EQ(QFileInfo(copy).path(), copies);
+    EXPECT_EQ(PdfDocument::numberOfPages(copy), 2);
+    EXPECT_FALSE(QFile::exists(spoolPdf("12")));
+    EXPECT_EQ(fileModeOf(copies), 01777u);
+    EXPECT_EQ(ownerOf(copies), ::geteuid());
+    EXPECT_EQ(log.count("made again"), 1);
+
+    // The next job goes into the folder made again, which is not made once more.
+    Row next;
+    next.jobId = 13;
+    insert(next);
+    PdfFixture::write(spoolPdf("13"), 1);
+    service->senderMessageWithJobId("13");
+    EXPECT_EQ(registry.opened().size(), 2);
+    EXPECT_EQ(copiedFiles().size(), 2);
+    EXPECT_EQ(log.count("made again"), 1);
+}
+
+TEST_F(HandOff, CopyFolderPlantedAfterItsRemovalIsRefusedAsAtStart)
+{
+    const QString tmp = sharedTmp();
+    useCopyFolder(tmp + "/vqmprinter");
+    const QString secret = root.filePath("secret");
+    ASSERT_TRUE(QDir().mkpath(secret));
+    struct Case
+    {
+        const char *name;
+        QStringList plant; // the other user's command
+        QString reason;
+    };
+    const QList<Case> cases = {
+        {"a link", {"ln", "-s", secret, copies}, "is a symbolic link, which is never followed"},
+        {"his own folder", {"mkdir", "-m", "777", copies}, "belongs to user"},
+    };
+    insert(Row{});
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        PdfFixture::write(spoolPdf("12"), 1);
+        ASSERT_TRUE(QFile::remove(copies) || QDir().rmdir(copies));
+        ASSERT_TRUE(OtherUser::run(c.plant));
+
+        LogCapture caseLog;
+        service->senderMessageWithJobId("12");
+
+        EXPECT_TRUE(registry.opened().isEmpty());
+        EXPECT_TRUE(QFile::exists(spoolPdf("12")));
+        EXPECT_TRUE(QDir(secret).isEmpty());
+        const QStringList refusals = caseLog.messages().filter("cannot be made again");
+        ASSERT_EQ(refusals.size(), 1) << caseLog.messages().join('\n').toStdString();
+        EXPECT_TRUE(refusals.first().contains(c.reason)) << refusals.first().toStdString();
+    }
+}
+
+// What another user put at a job's name after the watcher looked (or linked there from
+// elsewhere) is no file the backend published: never handed off, and left where it is.
+TEST_F(HandOff, SpoolPdfThatIsNoJobOfTheBackendsIsLeftAlone)
+{
+    const struct passwd *nobody = ::getpwnam("nobody");
+    ASSERT_NE(nobody, nullptr);
+    struct Case
+    {
+        const char *name;
+        std::function<bool(const QString &)> plant;
+    };
+    const QList<Case> cases = {
+        {"another user's file",
+         [&](const QString &pdf) {
+             return ::chown(QFile::encodeName(pdf).constData(), nobody->pw_uid, nobody->pw_gid) ==
+                    0;
+         }},
+        {"a second link of a file elsewhere",
+         [&](const QString &pdf) {
+             return ::link(QFile::encodeName(pdf).constData(),
+                           QFile::encodeName(root.filePath("elsewhere.pdf")).constData()) == 0;
+         }},
+    };
+    insert(Row{});
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        QFile::remove(root.filePath("elsewhere.pdf"));
+        PdfFixture::write(spoolPdf("12"), 1);
+        ASSERT_TRUE(c.plant(spoolPdf("12")));
+
+        LogCapture caseLog;
+        service->senderMessageWithJobId("12");
+
+        EXPECT_TRUE(registry.opened().isEmpty());
+        EXPECT_TRUE(QFile::exists(spoolPdf("12")));
+        EXPECT_TRUE(copiedFiles().isEmpty());
+        EXPECT_EQ(caseLog.count("is no job of the backend's"), 1) << caseLog.text().toStdString();
+        EXPECT_TRUE(caseLog.contains("warning: api parame string is nil"));
+        ASSERT_TRUE(QFile::remove(spoolPdf("12")));
+    }
 }
 
 TEST(PdfPageCount, OnlyARegularFileIsCounted)

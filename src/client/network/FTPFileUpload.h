@@ -5,9 +5,9 @@
 // file under its own name into `ip` followed by `dir`.
 //
 // The file is read only from a descriptor opened, before anything is sent, through the copy
-// folder check: a copy that is not a regular file directly in the copy folder (a link, a FIFO, a
-// folder) fails the upload at once and nothing reaches the server. A copy that is missing fails
-// at the upload step, after the directory requests.
+// folder check: a copy that is not a regular file of this user's directly in the copy folder (a
+// link, a FIFO, a folder, another user's file) fails the upload at once and nothing reaches the
+// server. A copy that is missing fails at the upload step, after the directory requests.
 //
 // uploadFileWithFtpInfo() runs the work on a global-pool thread and resumes its caller on the
 // caller's thread (the main thread for the upload chain) with "1" (uploaded) or "0" (failed); it

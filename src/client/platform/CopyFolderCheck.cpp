@@ -6,6 +6,7 @@
 
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cerrno>
 
@@ -23,6 +24,19 @@ bool isSameFolder(int folder, const QString &path)
     return ::fstat(folder, &opened) == 0 &&
            ::stat(QFile::encodeName(path).constData(), &named) == 0 &&
            opened.st_dev == named.st_dev && opened.st_ino == named.st_ino;
+}
+
+// Every user may put files in the copy folder; only one of this user's, as the monitor leaves its
+// copies, is uploaded to this user's account.
+Result<FileDescriptor> ownedByThisUser(FileDescriptor copy)
+{
+    struct stat status = {};
+    if (::fstat(copy.get(), &status) != 0)
+        return refused(QStringLiteral("the file cannot be read"));
+    if (status.st_uid != ::geteuid())
+        return refused(
+            QStringLiteral("the file belongs to user %1, not to this user").arg(status.st_uid));
+    return copy;
 }
 
 } // namespace
@@ -46,7 +60,11 @@ Result<FileDescriptor> CopyFolderCheck::openCopy(const QString &pdfPath) const
     const QFileInfo named(pdfPath);
     if (!isSameFolder(folder->get(), named.path()))
         return refused(QStringLiteral("the file is not in the copy folder %1").arg(m_copyFolder));
-    return SharedFolderFiles::openRegularFile(folder->get(), named.fileName(), O_RDONLY);
+    Result<FileDescriptor> copy =
+        SharedFolderFiles::openRegularFile(folder->get(), named.fileName(), O_RDONLY);
+    if (!copy)
+        return copy;
+    return ownedByThisUser(std::move(copy.value()));
 }
 
 bool CopyFolderCheck::isMissing(const Error &refusal)

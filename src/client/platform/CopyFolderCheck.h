@@ -5,11 +5,13 @@
 // only a file where the monitor leaves its job copies is taken: the path is absolute and plain (no
 // ".", "..", doubled or trailing "/", no NUL), its folder is the copy folder (the same folder,
 // reached by any path), and the entry of that name, opened relative to the copy folder without
-// following a link, is a regular file. The copy folder itself must not be a link either (the
-// folders above it may be).
+// following a link, is a regular file of this user's (another user's file there is never sent to
+// this user's account). The copy folder itself must not be a link either (the folders above it
+// may be).
 //
-// The check is made on the descriptor that is then read: a copy swapped for a link, a FIFO or a
-// folder after an earlier check is refused when it is opened, never read through.
+// The check is made on the descriptor that is then read: a copy swapped for a link, a FIFO, a
+// folder or another user's file after an earlier check is refused when it is opened, never read
+// through.
 //
 // Holds only the folder; any thread (it examines the file system when asked).
 

@@ -8,6 +8,7 @@
 #include <QFile>
 #include <QTemporaryDir>
 
+#include <pwd.h>
 #include <unistd.h>
 
 namespace {
@@ -28,6 +29,13 @@ protected:
         ASSERT_TRUE(QFile::link(path("outside"), real("copy/outside-folder")));
         ASSERT_TRUE(QDir().mkpath(path("outside")));
         ASSERT_TRUE(TestSupport::writeFile(path("outside/other.pdf"), "%PDF"));
+        // Another user's document among the copies.
+        const struct passwd *nobody = ::getpwnam("nobody");
+        ASSERT_NE(nobody, nullptr);
+        ASSERT_TRUE(TestSupport::writeFile(real("copy/his.pdf"), "%PDF-1.4\n%%EOF"));
+        ASSERT_EQ(::chown(QFile::encodeName(real("copy/his.pdf")).constData(), nobody->pw_uid,
+                          nobody->pw_gid),
+                  0);
     }
 
     QString path(const QString &relative) const { return m_dir.path() + u'/' + relative; }
@@ -56,6 +64,7 @@ TEST_F(CopyFolderCheckTest, TakesOnlyPlainFilesDirectlyInTheCopyFolder)
         {"a file in a folder beside it", path("outside/other.pdf"), false},
         {"a link to a file outside", path("linked-tmp/copy/link.pdf"), false},
         {"a dangling link", path("linked-tmp/copy/dangling.pdf"), false},
+        {"another user's file", path("linked-tmp/copy/his.pdf"), false},
         {"a file through a linked folder inside", path("linked-tmp/copy/outside-folder/other.pdf"),
          false},
         {"a subfolder's file", path("linked-tmp/copy/sub/x.pdf"), false},

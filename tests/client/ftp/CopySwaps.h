@@ -20,6 +20,8 @@ inline const CopySwap kCopySwaps[] = {
     {"DanglingLink", R"(rm -f "$1" && ln -s "$2.missing" "$1")"},
     {"Fifo", R"(rm -f "$1" && mkfifo "$1")"},
     {"Folder", R"(rm -f "$1" && mkdir "$1")"},
+    // His own document under the copy's name: it must never reach the desktop user's account.
+    {"AnotherUsersFile", R"(rm -f "$1" && echo 'his document' > "$1")"},
 };
 
 inline void PrintTo(const CopySwap &swap, std::ostream *out)
