@@ -93,7 +93,8 @@ int PrinterBackend::spool(const JobArguments &job, QIODevice &data)
         return reject(joined.error());
     // The PDF to publish: the joined one, or the staged one as it came.
     StagedPdf &whole = joined->has_value() ? joined.value().value() : staged.value();
-    if (const Result<Done> checked = CompletePdfCheck::check(whole.descriptor()); !checked)
+    if (const Result<Done> checked = CompletePdfCheck::check(whole.descriptor(), m_isCancelled);
+        !checked)
         return reject(checked.error());
     if (m_isCancelled())
         return cancelled(job);
@@ -122,8 +123,8 @@ Result<std::optional<StagedPdf>> PrinterBackend::joinDocuments(const JobArgument
                                                                const SpoolPdfWriter &pdf,
                                                                const StagedPdf &staged)
 {
-    const Result<QList<DocumentRange>> documents =
-        DocumentBoundaries::find(staged.descriptor(), NamedDocumentCount::of(job.options));
+    const Result<QList<DocumentRange>> documents = DocumentBoundaries::find(
+        staged.descriptor(), NamedDocumentCount::of(job.options), m_isCancelled);
     if (!documents)
         return documents.error();
     if (documents->size() == 1)
@@ -131,8 +132,8 @@ Result<std::optional<StagedPdf>> PrinterBackend::joinDocuments(const JobArgument
     Result<StagedPdf> joined = pdf.stageEmpty(job.jobId);
     if (!joined)
         return joined.error();
-    if (const Result<Done> written =
-            DocumentJoiner::join(staged.descriptor(), documents.value(), joined->descriptor());
+    if (const Result<Done> written = DocumentJoiner::join(staged.descriptor(), documents.value(),
+                                                          joined->descriptor(), m_isCancelled);
         !written)
         return written.error();
     message("INFO:",

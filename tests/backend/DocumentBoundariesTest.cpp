@@ -27,7 +27,7 @@ Result<QList<DocumentRange>> boundariesOf(const QByteArray &job, int namedDocume
     QTemporaryFile file;
     if (!file.open() || file.write(job) != job.size() || !file.flush())
         return Error{QStringLiteral("test"), 1, QStringLiteral("cannot write the job file")};
-    return DocumentBoundaries::find(file.handle(), namedDocuments);
+    return DocumentBoundaries::find(file.handle(), namedDocuments, TestPdfs::kNotCancelled);
 }
 
 // The pages of each document the boundaries give; the documents must cover the file in order.

@@ -9,6 +9,8 @@
 #include <QByteArrayList>
 #include <QList>
 
+#include <functional>
+
 namespace TestPdfs {
 
 struct Shape
@@ -32,6 +34,9 @@ QByteArray withUpdateStartingWithHeader(const QByteArray &pdf);
 // The content streams of the file's pages in order ("<label> page <n>" for make()'s); fails the
 // calling test when qpdf reads the file with a warning.
 QByteArrayList pageContents(const QByteArray &pdf);
+
+// The cancel check of a job nobody cancels, for the document steps.
+inline const std::function<bool()> kNotCancelled = [] { return false; };
 
 // The bytes of a file the tests keep as CUPS delivered it.
 QByteArray recorded(const char *name);
