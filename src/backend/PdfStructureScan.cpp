@@ -3,6 +3,7 @@
 #include "DescriptorBytes.h"
 
 #include <algorithm>
+#include <array>
 #include <cstring>
 #include <string_view>
 
@@ -55,6 +56,21 @@ bool isRegular(char byte)
     return !DescriptorBytes::isBlank(byte) && std::strchr("()<>[]{}/%", byte) == nullptr;
 }
 
+constexpr std::size_t kByteValues = 256;
+
+// The bytes that take part in no landmark: neither blank, digit nor delimiter, nor a letter
+// that ends or begins a keyword looked for.
+std::array<bool, kByteValues> plainBytes()
+{
+    std::array<bool, kByteValues> plain{};
+    for (std::size_t value = 0; value < kByteValues; ++value) {
+        const char byte = char(value);
+        plain[value] =
+            isRegular(byte) && !isDigit(byte) && std::strchr("xFfemobj-", byte) == nullptr;
+    }
+    return plain;
+}
+
 } // namespace
 
 PdfStructureScan::PdfStructureScan(qint64 origin, std::function<void(const Header &)> onHeader)
@@ -65,8 +81,24 @@ PdfStructureScan::PdfStructureScan(qint64 origin, std::function<void(const Heade
 
 void PdfStructureScan::feed(QByteArrayView bytes)
 {
-    for (const char byte : bytes)
+    static const std::array<bool, kByteValues> plain = plainBytes();
+    for (const char byte : bytes) {
+        // Most bytes of a PDF (stream data) only end the content and any number under way.
+        if (plain[quint8(byte)] && m_offsetParse == OffsetParse::None) {
+            m_recent = (m_recent << kBitsPerByte) | quint8(byte);
+            m_contentEnd = ++m_next;
+            m_run = m_number = m_previousNumber = m_headerBeforeO = -1;
+            continue;
+        }
+        // A run of white space ends nothing after its first byte.
+        if (DescriptorBytes::isBlank(byte) && DescriptorBytes::isBlank(char(m_recent)) &&
+            m_offsetParse == OffsetParse::None && m_run < 0) {
+            m_recent = (m_recent << kBitsPerByte) | quint8(byte);
+            ++m_next;
+            continue;
+        }
         onByte(byte, m_next++);
+    }
 }
 
 PdfStructureScan::Trailer PdfStructureScan::lastTrailer() const

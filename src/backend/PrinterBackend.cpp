@@ -2,6 +2,7 @@
 
 #include "BackendDefaults.h"
 #include "CancellableInput.h"
+#include "ChildProcessStep.h"
 #include "CompletePdfCheck.h"
 #include "DocumentBoundaries.h"
 #include "DocumentJoiner.h"
@@ -132,9 +133,13 @@ Result<std::optional<StagedPdf>> PrinterBackend::joinDocuments(const JobArgument
     Result<StagedPdf> joined = pdf.stageEmpty(job.jobId);
     if (!joined)
         return joined.error();
-    if (const Result<Done> written = DocumentJoiner::join(staged.descriptor(), documents.value(),
-                                                          joined->descriptor(), m_isCancelled);
-        !written)
+    // qpdf copies a large stream without a point where it could stop, and works on another user's
+    // bytes: in a child process of its own, a cancel ends it at once and a crash fails only it.
+    const auto join = [&] {
+        return DocumentJoiner::join(staged.descriptor(), documents.value(), joined->descriptor(),
+                                    m_isCancelled);
+    };
+    if (const Result<Done> written = ChildProcessStep::run(join, m_isCancelled); !written)
         return written.error();
     message("INFO:",
             QStringLiteral("job %1: %2 documents joined").arg(job.jobId).arg(documents->size()));

@@ -4,6 +4,7 @@
 
 #include "BackendFixture.h"
 #include "BackendProcess.h"
+#include "TestPdfs.h"
 
 #include "support/TestSupport.h"
 
@@ -14,7 +15,9 @@
 #include <sys/file.h>
 #include <sys/wait.h>
 
+#include <algorithm>
 #include <chrono>
+#include <thread>
 
 namespace {
 
@@ -41,6 +44,18 @@ struct CancelCase
     bool closeAfterSignal; // the writer closes once the signal is sent; otherwise stays open
 };
 
+// A one-page PDF of about the given size: its content stream is mostly blank.
+QByteArray largePdf(const QByteArray &label, qint64 size)
+{
+    const QByteArray content =
+        "BT /F1 24 Tf 72 720 Td (" + label + ") Tj ET\n" + QByteArray(size, ' ');
+    return TestPdfs::handMade(
+        {"<< /Type /Catalog /Pages 2 0 R >>", "<< /Type /Pages /Kids [3 0 R] /Count 1 >>",
+         "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 595 842] /Contents 4 0 R >>",
+         "<< /Length " + QByteArray::number(content.size()) + " >>\nstream\n" + content +
+             "\nendstream"});
+}
+
 QStringList entriesOf(const QString &folder)
 {
     return QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::System |
@@ -57,6 +72,18 @@ protected:
     }
 
     QString messagesPath() const { return m_files.filePath(QStringLiteral("messages")); }
+
+    // The sizes of the partial files in the spool folder, smallest first.
+    QList<qint64> partialSizes() const
+    {
+        QList<qint64> sizes;
+        for (const QFileInfo &partial :
+             QDir(pdfFolder())
+                 .entryInfoList({QStringLiteral(".*.partial")}, QDir::Files | QDir::Hidden))
+            sizes << partial.size();
+        std::sort(sizes.begin(), sizes.end());
+        return sizes;
+    }
 
     // The size of the one partial file in the spool folder; -1 while there is none.
     qint64 partialSize() const
@@ -136,6 +163,53 @@ TEST_F(CancelTest, sigtermEndsTheJobPromptlyAndLeavesNothing)
         EXPECT_EQ(entriesOf(pdfFolder()), QStringList()) << what;
         EXPECT_FALSE(row(kJobId).has_value()) << what;
     }
+}
+
+// The documents of a job are being joined when CUPS cancels it: the joined PDF stops growing at
+// once instead of being written whole, and nothing is left.
+TEST_F(CancelTest, sigtermStopsTheJoinOfTheDocuments)
+{
+    constexpr qint64 kDocumentSize = 60 * 1024 * 1024;
+    const QByteArray job = largePdf("First", kDocumentSize) + largePdf("Second", kDocumentSize);
+    BackendProcess program(root(),
+                           jobArguments(kJobId, "document-name-supplied=a.pdf "
+                                                "document-name-supplied=b.pdf"),
+                           messagesPath());
+    ASSERT_TRUE(program.started());
+    for (qsizetype written = 0; written < job.size();) {
+        const qsizetype count = program.writeSome(job.mid(written, kChunkSize));
+        written += count;
+        if (count == 0) {
+            ASSERT_FALSE(program.waitForExit(0ms).has_value()) << "ended before its data";
+            std::this_thread::yield();
+        }
+    }
+    program.closeInput();
+
+    // The joined PDF is the second partial file, the smaller one while it is written.
+    const qint64 earlyInTheJoin = job.size() / 4;
+    ASSERT_TRUE(TestSupport::waitUntil(
+        [&] {
+            const QList<qint64> sizes = partialSizes();
+            return sizes.size() == 2 && sizes.first() < earlyInTheJoin;
+        },
+        kReadyLimit));
+    program.terminate();
+    qint64 largestJoined = 0;
+    std::optional<int> status;
+    ASSERT_TRUE(TestSupport::waitUntil(
+        [&] {
+            if (const QList<qint64> sizes = partialSizes(); sizes.size() == 2)
+                largestJoined = std::max(largestJoined, sizes.first());
+            status = program.waitForExit(0ms);
+            return status.has_value();
+        },
+        kExitLimit));
+
+    EXPECT_LT(largestJoined, job.size() / 2) << "the join went on after the cancel";
+    EXPECT_TRUE(exitedWith(status, CUPS_BACKEND_FAILED)) << *status;
+    EXPECT_EQ(entriesOf(pdfFolder()), QStringList());
+    EXPECT_FALSE(row(kJobId).has_value());
 }
 
 TEST_F(CancelTest, staleSweepRemovesOnlyPartialsWhoseWriterIsGone)

@@ -22,10 +22,22 @@ struct Shape
     QByteArray attachment = {};
     // The page tree gives the pages their size, which they inherit.
     bool inheritedMediaBox = false;
+    // Comment lines after the header, which move every object that many bytes on.
+    QByteArray headerComment = {};
 };
 
 // A PDF whose pages show "<label> page <n>" in their content stream.
 QByteArray make(const QByteArray &label, int pages, const Shape &shape = {});
+
+// A PDF written as given, object n being bodies[n - 1] and the catalog object 1, with a
+// cross-reference table that gives each object's offset.
+QByteArray handMade(const QByteArrayList &bodies);
+
+// A one-page PDF whose page lies the given number of page tree levels below the catalog's.
+QByteArray withPageTreeDepth(int levels);
+
+// The offset the PDF's last "startxref" gives.
+qint64 startXrefOf(const QByteArray &pdf);
 
 // The document with an incremental update appended that starts with a header comment line, as
 // some tools write: a single PDF with an end marker followed by a header.
