@@ -21,10 +21,12 @@ constexpr QByteArrayView kCrLf("\r\n");
 
 // Whether the end marker stands anywhere in the first `end` bytes. Blocks overlap by less than a
 // marker, so that a marker across two blocks is found whole in one of them.
-Result<bool> hasMarkerBefore(int descriptor, qint64 end)
+Result<bool> hasMarkerBefore(int descriptor, qint64 end, const std::function<bool()> &isCancelled)
 {
     const qint64 overlap = kEndMarker.size() - 1;
     for (qint64 blockEnd = end; blockEnd > overlap;) {
+        if (isCancelled())
+            return DescriptorBytes::cancelled();
         const qint64 start = std::max<qint64>(0, blockEnd - CompletePdfCheck::kBlockSize);
         const Result<QByteArray> block =
             DescriptorBytes::readAt(descriptor, start, blockEnd - start);
@@ -55,7 +57,7 @@ Result<qint64> lineEndAt(int descriptor, qint64 offset, qint64 size)
 
 } // namespace
 
-Result<Done> CompletePdfCheck::check(int descriptor)
+Result<Done> CompletePdfCheck::check(int descriptor, const std::function<bool()> &isCancelled)
 {
     const Result<qint64> fileSize = DescriptorBytes::sizeOf(descriptor);
     if (!fileSize)
@@ -78,7 +80,8 @@ Result<Done> CompletePdfCheck::check(int descriptor)
         return Done{};
 
     // The header is not blank, so the content ends at least a marker's length in.
-    const Result<qint64> contentEnd = DescriptorBytes::endOfContent(descriptor, 0, size);
+    const Result<qint64> contentEnd =
+        DescriptorBytes::endOfContent(descriptor, 0, size, isCancelled);
     if (!contentEnd)
         return contentEnd.error();
     const Result<QByteArray> last = DescriptorBytes::readAt(
@@ -86,7 +89,7 @@ Result<Done> CompletePdfCheck::check(int descriptor)
     if (!last)
         return last.error();
     if (last.value() != kEndMarker) {
-        const Result<bool> marked = hasMarkerBefore(descriptor, contentEnd.value());
+        const Result<bool> marked = hasMarkerBefore(descriptor, contentEnd.value(), isCancelled);
         if (!marked)
             return marked.error();
         return refusal(

@@ -11,13 +11,16 @@
 // it meets the rule. Anything else is refused.
 //
 // Jobs can be large: the file is read through its descriptor in blocks, never as a whole, and
-// only its ends are read unless it is refused. Plain functions, any thread.
+// only its ends are read unless it is refused. Plain functions, any thread; the cancel check is
+// made before each block.
 
 #include "DescriptorBytes.h"
 
 #include "foundation/Error.h"
 
 #include <QtGlobal>
+
+#include <functional>
 
 class CompletePdfCheck
 {
@@ -28,8 +31,9 @@ public:
     static constexpr auto kRefusalDomain = "vqmprinter.document";
 
     // Checks the file open for reading and writing on the descriptor and cuts a blank tail. An
-    // error of kRefusalDomain describes what is wrong with the document.
-    static Result<Done> check(int descriptor);
+    // error of kRefusalDomain describes what is wrong with the document; a cancel ends the check
+    // with DescriptorBytes::cancelled().
+    static Result<Done> check(int descriptor, const std::function<bool()> &isCancelled);
 
     static bool isRefusal(const Error &error);
     // An error of kRefusalDomain giving the reason.

@@ -39,9 +39,12 @@ Result<qint64> DescriptorBytes::sizeOf(int descriptor)
     return qint64(status.st_size);
 }
 
-Result<qint64> DescriptorBytes::endOfContent(int descriptor, qint64 from, qint64 end)
+Result<qint64> DescriptorBytes::endOfContent(int descriptor, qint64 from, qint64 end,
+                                             const std::function<bool()> &isCancelled)
 {
     while (end > from) {
+        if (isCancelled())
+            return cancelled();
         const qint64 start = std::max(from, end - kBlockSize);
         const Result<QByteArray> block = readAt(descriptor, start, end - start);
         if (!block)
@@ -52,6 +55,12 @@ Result<qint64> DescriptorBytes::endOfContent(int descriptor, qint64 from, qint64
         end = start;
     }
     return from;
+}
+
+Error DescriptorBytes::cancelled()
+{
+    return Error{QString::fromLatin1(BackendDefaults::kErrorDomain), ECANCELED,
+                 QStringLiteral("the job was cancelled")};
 }
 
 bool DescriptorBytes::isBlank(char byte)

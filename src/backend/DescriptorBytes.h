@@ -9,6 +9,8 @@
 #include <QByteArray>
 #include <QtGlobal>
 
+#include <functional>
+
 class DescriptorBytes
 {
 public:
@@ -22,7 +24,12 @@ public:
     static Result<qint64> sizeOf(int descriptor);
 
     // The offset just after the last byte in [from, end) that is not blank; `from` when all are.
-    static Result<qint64> endOfContent(int descriptor, qint64 from, qint64 end);
+    // Ends with cancelled() once isCancelled says so, checked before each block.
+    static Result<qint64> endOfContent(int descriptor, qint64 from, qint64 end,
+                                       const std::function<bool()> &isCancelled);
+
+    // The error of a step that stopped because the job was cancelled.
+    static Error cancelled();
 
     // PDF white space, NUL among it (some producers pad with NUL bytes).
     static bool isBlank(char byte);

@@ -4,11 +4,13 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <stdexcept>
 #include <system_error>
 
-DescriptorPipeline::DescriptorPipeline(int descriptor)
+DescriptorPipeline::DescriptorPipeline(int descriptor, std::function<bool()> isCancelled)
     : Pipeline("job PDF", nullptr)
     , m_descriptor(descriptor)
+    , m_isCancelled(std::move(isCancelled))
 {
     m_block.reserve(kBlockSize);
 }
@@ -17,7 +19,7 @@ void DescriptorPipeline::write(unsigned char const *data, size_t length)
 {
     // qpdf may still write and finish while it unwinds from the failure, where a second throw
     // would end the program.
-    if (m_errorNumber != 0)
+    if (m_errorNumber != 0 || m_cancelled)
         return;
     const char *bytes = reinterpret_cast<const char *>(data);
     while (length > 0) {
@@ -25,7 +27,14 @@ void DescriptorPipeline::write(unsigned char const *data, size_t length)
         m_block.append(bytes, qsizetype(part));
         bytes += part;
         length -= part;
-        if (m_block.size() == kBlockSize && !flush())
+        if (m_block.size() < kBlockSize)
+            continue;
+        if (m_isCancelled()) {
+            m_cancelled = true;
+            m_block.resize(0);
+            throw std::runtime_error(getIdentifier() + ": the job was cancelled");
+        }
+        if (!flush())
             throw std::system_error(m_errorNumber, std::generic_category(), getIdentifier());
     }
 }
@@ -39,7 +48,7 @@ void DescriptorPipeline::finish()
 
 bool DescriptorPipeline::flush()
 {
-    if (m_errorNumber != 0)
+    if (m_errorNumber != 0 || m_cancelled)
         return false;
     qsizetype done = 0;
     while (done < m_block.size()) {

@@ -2,183 +2,228 @@
 
 #include "CompletePdfCheck.h"
 #include "DescriptorBytes.h"
-
-#include "foundation/PdfEndRule.h"
+#include "PdfStructureScan.h"
 
 #include <QByteArray>
 #include <QByteArrayView>
-#include <QRegularExpression>
 
 #include <algorithm>
+#include <optional>
+#include <vector>
 
 namespace {
 
 constexpr QByteArrayView kHeader("%PDF-");
-constexpr QByteArrayView kEndMarker(PdfEndRule::kEndMarker.data(), PdfEndRule::kEndMarker.size());
-constexpr QByteArrayView kStartXref("startxref");
-constexpr QByteArrayView kXrefTable("xref");
-constexpr QByteArrayView kStreamKeyword("stream");
-// Enough of a cross-reference section to see what it is: a table's keyword, or an xref stream's
-// object header and dictionary.
-constexpr qint64 kSectionProbe = 1024;
-// More digits than any offset of a file this size has.
-constexpr qsizetype kMaxOffsetDigits = 15;
+// Enough past a startxref's offset to see the section there, after some white space.
+constexpr qint64 kSectionWindow = 2 * PdfStructureScan::kSectionProbe;
 
-// Whether the bytes, after any white space, end with the end marker.
-bool endsWithEndMarker(const QByteArray &bytes)
+// What the bytes up to a document's end give.
+struct DocumentEnd
 {
-    const auto last = std::find_if_not(bytes.crbegin(), bytes.crend(), DescriptorBytes::isBlank);
-    return QByteArrayView(bytes.constData(), bytes.crend() - last).endsWith(kEndMarker);
+    qint64 contentEnd = 0;
+    bool endsWithEndMarker = false;
+    PdfStructureScan::Trailer trailer;
+};
+
+// Whether the bytes from start up to the end hold as a PDF of their own: their last "startxref",
+// near their end marker, counted from start, leads to a cross-reference section inside them.
+bool holds(qint64 start, const DocumentEnd &end, const PdfStructureScan &sections)
+{
+    const PdfStructureScan::Trailer &trailer = end.trailer;
+    if (!end.endsWithEndMarker || trailer.offset < 0 ||
+        trailer.keyword < std::max(start, end.contentEnd - DocumentBoundaries::kTrailerWindow))
+        return false;
+    return sections.sectionAt(start + trailer.offset, trailer.keyword);
 }
 
-// The offset a trailer's "startxref" gives, or -1 when the text after it is no offset.
-qint64 offsetAfter(const QByteArray &tail, qsizetype keyword)
+// Whether the whole file holds as one PDF, from its trailer and the section it points at alone.
+Result<bool> wholeHolds(int descriptor, qint64 size, const std::function<bool()> &isCancelled)
 {
-    qsizetype at = keyword + kStartXref.size();
-    while (at < tail.size() && DescriptorBytes::isBlank(tail.at(at)))
-        ++at;
-    const qsizetype digits = at;
-    while (at < tail.size() && at - digits < kMaxOffsetDigits && tail.at(at) >= '0' &&
-           tail.at(at) <= '9')
-        ++at;
-    if (at == digits || (at < tail.size() && !DescriptorBytes::isBlank(tail.at(at)) &&
-                         tail.at(at) != kEndMarker.front()))
-        return -1;
-    return tail.mid(digits, at - digits).toLongLong();
-}
-
-// A cross-reference table ("xref" and a line end) or an xref stream ("12 0 obj" and a dictionary
-// of /Type /XRef).
-bool isCrossReferenceSection(const QByteArray &probe)
-{
-    if (probe.startsWith(kXrefTable))
-        return probe.size() > kXrefTable.size() &&
-               DescriptorBytes::isBlank(probe.at(kXrefTable.size()));
-    static const QRegularExpression objectHeader(
-        QStringLiteral("^[0-9]+[\\x{0}\\t\\n\\f\\r ]+[0-9]+[\\x{0}\\t\\n\\f\\r ]+obj"));
-    static const QRegularExpression xrefType(QStringLiteral("/Type[\\x{0}\\t\\n\\f\\r ]*/XRef\\b"));
-    const QString text = QString::fromLatin1(probe);
-    const qsizetype stream = probe.indexOf(kStreamKeyword);
-    return objectHeader.match(text).hasMatch() && stream > 0 &&
-           xrefType.match(QStringView(text).left(stream)).hasMatch();
-}
-
-// Whether the bytes [start, end) hold as a PDF of their own: their last "startxref", counted from
-// start, points at a cross-reference section that lies inside them.
-Result<bool> holdsAlone(int descriptor, qint64 start, qint64 end)
-{
-    const Result<qint64> contentEnd = DescriptorBytes::endOfContent(descriptor, start, end);
+    const Result<qint64> contentEnd =
+        DescriptorBytes::endOfContent(descriptor, 0, size, isCancelled);
     if (!contentEnd)
         return contentEnd.error();
     const qint64 tailStart =
-        std::max(start, contentEnd.value() - DocumentBoundaries::kTrailerWindow);
+        std::max<qint64>(0, contentEnd.value() - DocumentBoundaries::kTrailerWindow);
     const Result<QByteArray> tail =
         DescriptorBytes::readAt(descriptor, tailStart, contentEnd.value() - tailStart);
     if (!tail)
         return tail.error();
-    const qsizetype keyword = tail->lastIndexOf(kStartXref);
-    if (keyword < 0 || !tail->endsWith(kEndMarker))
+    PdfStructureScan tailScan(tailStart);
+    tailScan.feed(tail.value());
+    const DocumentEnd end{contentEnd.value(), tailScan.endsWithEndMarker(), tailScan.lastTrailer()};
+    if (!end.endsWithEndMarker || end.trailer.offset < 0 ||
+        end.trailer.offset >= end.trailer.keyword)
         return false;
-    const qint64 offset = offsetAfter(tail.value(), keyword);
-    const qint64 section = start + offset;
-    if (offset < 0 || section >= tailStart + keyword)
-        return false;
+    const qint64 section = end.trailer.offset;
     const Result<QByteArray> probe = DescriptorBytes::readAt(
-        descriptor, section, std::min(kSectionProbe, contentEnd.value() - section));
+        descriptor, section, std::min(kSectionWindow, end.trailer.keyword - section));
     if (!probe)
         return probe.error();
-    return isCrossReferenceSection(probe.value());
+    PdfStructureScan sectionScan(section);
+    sectionScan.feed(probe.value());
+    return holds(0, end, sectionScan);
 }
 
-// Whether a header at the offset follows an end marker and white space only.
-Result<bool> followsEndMarker(int descriptor, qint64 header)
+// Takes the documents as the scan meets their headers. A document is settled once no later
+// boundary can take it in: then each header inside it is checked against its end.
+class DocumentSplit
 {
-    const qint64 from =
-        std::max<qint64>(0, header - DocumentBoundaries::kGapLimit - kEndMarker.size());
-    const Result<QByteArray> before = DescriptorBytes::readAt(descriptor, from, header - from);
-    if (!before)
-        return before.error();
-    return endsWithEndMarker(before.value());
+public:
+    DocumentSplit()
+        : m_scan(0, [this](const PdfStructureScan::Header &header) { onHeader(header); })
+    {}
+
+    PdfStructureScan &scan() { return m_scan; }
+    const std::optional<QString> &refusal() const { return m_refusal; }
+
+    // The documents once every byte was fed; a refusal where they do not account for the file.
+    Result<QList<qint64>> finish()
+    {
+        const DocumentEnd last{m_scan.contentEnd(), m_scan.endsWithEndMarker(),
+                               m_scan.lastTrailer()};
+        m_lastHolds = holds(m_starts.last(), last, m_scan);
+        if (!m_lastHolds && m_starts.size() >= 2 &&
+            holds(m_starts.at(m_starts.size() - 2), last, m_scan)) {
+            dropLastStart();
+            m_lastHolds = true;
+        }
+        m_ends << last;
+        settle(m_starts.size());
+        if (m_refusal)
+            return CompletePdfCheck::refusal(*m_refusal);
+        return m_starts;
+    }
+
+    bool lastHolds() const { return m_lastHolds; }
+
+private:
+    void onHeader(const PdfStructureScan::Header &header)
+    {
+        if (m_refusal || header.at == 0)
+            return;
+        if (!header.followsEndMarker) {
+            m_strays.push_back(header.at);
+            return;
+        }
+        const DocumentEnd end{header.contentBefore, true, m_scan.lastTrailer()};
+        if (holds(m_starts.last(), end, m_scan)) {
+            close(header.at, end);
+        } else if (m_starts.size() >= 2 && holds(m_starts.at(m_starts.size() - 2), end, m_scan)) {
+            // The last start was a header inside the document before (an update that begins
+            // with one).
+            dropLastStart();
+            close(header.at, end);
+        } else {
+            m_strays.push_back(header.at);
+        }
+    }
+
+    void dropLastStart()
+    {
+        m_strays.push_back(m_starts.takeLast());
+        m_ends.removeLast();
+    }
+
+    void close(qint64 next, const DocumentEnd &end)
+    {
+        m_ends << end;
+        m_starts << next;
+        if (m_starts.size() > DocumentBoundaries::kMaxDocuments) {
+            m_refusal = QStringLiteral("the job holds more than %1 documents")
+                            .arg(DocumentBoundaries::kMaxDocuments);
+            return;
+        }
+        // The document before the last may still take the last in.
+        settle(m_starts.size() - 2);
+    }
+
+    // Checks the headers inside the documents before the index, which no boundary moves any more.
+    void settle(qsizetype documents)
+    {
+        if (documents <= m_settled)
+            return;
+        const qint64 settledEnd =
+            documents < m_starts.size() ? m_starts.at(documents) : m_scan.contentEnd() + 1;
+        std::vector<qint64> pending;
+        for (const qint64 stray : m_strays) {
+            if (stray >= settledEnd) {
+                pending.push_back(stray);
+                continue;
+            }
+            const qsizetype document =
+                std::upper_bound(m_starts.cbegin(), m_starts.cend(), stray) - m_starts.cbegin() - 1;
+            if (!m_refusal && holds(stray, m_ends.at(document), m_scan))
+                m_refusal = QStringLiteral("a document of the job is not a whole PDF: the one at "
+                                           "byte %1 follows bytes that are not part of any PDF")
+                                .arg(stray);
+        }
+        m_strays.swap(pending);
+        m_settled = documents;
+        if (documents < m_starts.size())
+            m_scan.forgetSectionsBefore(m_starts.at(documents));
+    }
+
+    PdfStructureScan m_scan;
+    QList<qint64> m_starts{0};
+    // The end of each document but the last, while the scan goes on.
+    QList<DocumentEnd> m_ends;
+    // Headers that began no document, in the documents not settled yet.
+    std::vector<qint64> m_strays;
+    qsizetype m_settled = 0;
+    std::optional<QString> m_refusal;
+    bool m_lastHolds = false;
+};
+
+QString notWhole(qsizetype found, int named)
+{
+    return named > 0
+               ? QStringLiteral("a document of the job is not a whole PDF (%1 of its %2 "
+                                "documents found)")
+                     .arg(found)
+                     .arg(named)
+               : QStringLiteral("a document of the job is not a whole PDF (%1 found)").arg(found);
 }
 
-// Every header after the first byte that follows an end marker. Blocks overlap by less than a
-// header, so that one across two blocks is found whole in one of them.
-Result<QList<qint64>> candidateBoundaries(int descriptor, qint64 size)
+Result<QList<qint64>> boundaries(int descriptor, qint64 size, int namedDocuments,
+                                 const std::function<bool()> &isCancelled)
 {
-    QList<qint64> candidates;
-    const qint64 overlap = kHeader.size() - 1;
-    for (qint64 start = 1; start + kHeader.size() <= size;) {
+    // A job of one named document that holds as one PDF stays one, whatever headers it holds: the
+    // common job is decided from its trailer alone, without reading it through.
+    const QList<qint64> whole{0};
+    if (namedDocuments == 1) {
+        const Result<bool> holdsWhole = wholeHolds(descriptor, size, isCancelled);
+        if (!holdsWhole)
+            return holdsWhole.error();
+        if (holdsWhole.value())
+            return whole;
+    }
+    DocumentSplit split;
+    for (qint64 start = 0; start < size && !split.refusal();) {
+        if (isCancelled())
+            return DescriptorBytes::cancelled();
         const qint64 length = std::min(DescriptorBytes::kBlockSize, size - start);
         const Result<QByteArray> block = DescriptorBytes::readAt(descriptor, start, length);
         if (!block)
             return block.error();
-        for (qsizetype at = block->indexOf(kHeader); at >= 0;
-             at = block->indexOf(kHeader, at + 1)) {
-            const Result<bool> follows = followsEndMarker(descriptor, start + at);
-            if (!follows)
-                return follows.error();
-            if (follows.value())
-                candidates << start + at;
-        }
-        if (start + length >= size)
-            break;
-        start += length - overlap;
+        split.scan().feed(block.value());
+        start += length;
     }
-    return candidates;
-}
-
-// Whether the bytes up to the end close the last document that starts lists. Where they hold only
-// from the start before it, that last start was a header inside the document before (an update
-// that begins with one), and it is dropped.
-Result<bool> closesDocument(int descriptor, QList<qint64> &starts, qint64 end)
-{
-    const Result<bool> holds = holdsAlone(descriptor, starts.last(), end);
-    if (!holds || holds.value() || starts.size() < 2)
-        return holds;
-    const Result<bool> holdsWithPrevious =
-        holdsAlone(descriptor, starts.at(starts.size() - 2), end);
-    if (holdsWithPrevious && holdsWithPrevious.value())
-        starts.removeLast();
-    return holdsWithPrevious;
-}
-
-Result<QList<qint64>> boundaries(int descriptor, qint64 size, int namedDocuments)
-{
-    // A job of one named document that holds as one PDF stays one, whatever headers it holds: the
-    // common job is decided from its trailer alone, without reading it through.
-    if (namedDocuments == 1) {
-        const Result<bool> wholeHolds = holdsAlone(descriptor, 0, size);
-        if (!wholeHolds)
-            return wholeHolds.error();
-        if (wholeHolds.value())
-            return QList<qint64>{0};
-    }
-    const Result<QList<qint64>> candidates = candidateBoundaries(descriptor, size);
-    if (!candidates)
-        return candidates.error();
-    QList<qint64> starts{0};
-    for (const qint64 candidate : candidates.value()) {
-        const Result<bool> closes = closesDocument(descriptor, starts, candidate);
-        if (!closes)
-            return closes.error();
-        if (closes.value())
-            starts << candidate;
-    }
-    // The last document must hold too; where it does not, its header began none.
-    while (starts.size() > 1) {
-        const Result<bool> closes = closesDocument(descriptor, starts, size);
-        if (!closes)
-            return closes.error();
-        if (closes.value())
-            break;
-        starts.removeLast();
-    }
+    const Result<QList<qint64>> starts = split.finish();
+    // One named document is published as it came unless it is several whole PDFs.
+    if (namedDocuments == 1 && (!starts || !split.lastHolds()))
+        return whole;
+    if (!starts)
+        return starts;
+    if (!split.lastHolds() && (starts->size() > 1 || namedDocuments > 1))
+        return CompletePdfCheck::refusal(notWhole(starts->size(), namedDocuments));
     return starts;
 }
 
 } // namespace
 
-Result<QList<DocumentRange>> DocumentBoundaries::find(int descriptor, int namedDocuments)
+Result<QList<DocumentRange>> DocumentBoundaries::find(int descriptor, int namedDocuments,
+                                                      const std::function<bool()> &isCancelled)
 {
     const Result<qint64> size = DescriptorBytes::sizeOf(descriptor);
     if (!size)
@@ -192,28 +237,13 @@ Result<QList<DocumentRange>> DocumentBoundaries::find(int descriptor, int namedD
     if (head.value() != kHeader)
         return whole;
 
-    const Result<QList<qint64>> starts = boundaries(descriptor, size.value(), namedDocuments);
+    const Result<QList<qint64>> starts =
+        boundaries(descriptor, size.value(), namedDocuments, isCancelled);
     if (!starts)
         return starts.error();
     QList<DocumentRange> documents;
     for (qsizetype i = 0; i < starts->size(); ++i)
         documents << DocumentRange{starts->at(i),
                                    i + 1 < starts->size() ? starts->at(i + 1) : size.value()};
-    // Fewer documents than named: the filters may have left one empty (a page range it has no
-    // pages in), which is fine while every document holds; one that does not hold was taken
-    // together with what is not a whole PDF.
-    if (namedDocuments > documents.size()) {
-        for (const DocumentRange &document : std::as_const(documents)) {
-            const Result<bool> holds = holdsAlone(descriptor, document.start, document.end);
-            if (!holds)
-                return holds.error();
-            if (!holds.value())
-                return CompletePdfCheck::refusal(
-                    QStringLiteral(
-                        "a document of the job is not a whole PDF (%1 of its %2 documents found)")
-                        .arg(documents.size())
-                        .arg(namedDocuments));
-        }
-    }
     return documents;
 }

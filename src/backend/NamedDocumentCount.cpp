@@ -19,7 +19,9 @@ qsizetype endOfOption(QByteArrayView text, qsizetype at)
     for (; at < text.size(); ++at) {
         const char byte = text.at(at);
         if (byte == '\\') {
-            ++at;
+            // A lone backslash at the end escapes nothing.
+            if (at + 1 < text.size())
+                ++at;
         } else if (quote != 0) {
             if (byte == quote)
                 quote = 0;

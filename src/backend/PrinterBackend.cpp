@@ -2,6 +2,7 @@
 
 #include "BackendDefaults.h"
 #include "CancellableInput.h"
+#include "ChildProcessStep.h"
 #include "CompletePdfCheck.h"
 #include "DocumentBoundaries.h"
 #include "DocumentJoiner.h"
@@ -94,7 +95,8 @@ int PrinterBackend::spool(const JobArguments &job, QIODevice &data)
         return reject(joined.error());
     // The PDF to publish: the joined one, or the staged one as it came.
     StagedPdf &whole = joined->has_value() ? joined.value().value() : staged.value();
-    if (const Result<Done> checked = CompletePdfCheck::check(whole.descriptor()); !checked)
+    if (const Result<Done> checked = CompletePdfCheck::check(whole.descriptor(), m_isCancelled);
+        !checked)
         return reject(checked.error());
     if (m_isCancelled())
         return cancelled(job);
@@ -126,8 +128,8 @@ Result<std::optional<StagedPdf>> PrinterBackend::joinDocuments(const JobArgument
                                                                const SpoolPdfWriter &pdf,
                                                                const StagedPdf &staged)
 {
-    const Result<QList<DocumentRange>> documents =
-        DocumentBoundaries::find(staged.descriptor(), NamedDocumentCount::of(job.options));
+    const Result<QList<DocumentRange>> documents = DocumentBoundaries::find(
+        staged.descriptor(), NamedDocumentCount::of(job.options), m_isCancelled);
     if (!documents)
         return documents.error();
     if (documents->size() == 1)
@@ -135,9 +137,13 @@ Result<std::optional<StagedPdf>> PrinterBackend::joinDocuments(const JobArgument
     Result<StagedPdf> joined = pdf.stageEmpty(job.jobId);
     if (!joined)
         return joined.error();
-    if (const Result<Done> written =
-            DocumentJoiner::join(staged.descriptor(), documents.value(), joined->descriptor());
-        !written)
+    // qpdf copies a large stream without a point where it could stop, and works on another user's
+    // bytes: in a child process of its own, a cancel ends it at once and a crash fails only it.
+    const auto join = [&] {
+        return DocumentJoiner::join(staged.descriptor(), documents.value(), joined->descriptor(),
+                                    m_isCancelled);
+    };
+    if (const Result<Done> written = ChildProcessStep::run(join, m_isCancelled); !written)
         return written.error();
     message("INFO:",
             QStringLiteral("job %1: %2 documents joined").arg(job.jobId).arg(documents->size()));

@@ -6,6 +6,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <limits>
 #include <stdexcept>
 #include <system_error>
 
@@ -64,11 +65,14 @@ qpdf_offset_t RangeInputSource::tell()
 
 void RangeInputSource::seek(qpdf_offset_t offset, int whence)
 {
-    qpdf_offset_t target = offset;
-    if (whence == SEEK_CUR)
-        target += m_position;
-    else if (whence == SEEK_END)
-        target += m_range.length();
+    const qpdf_offset_t base = whence == SEEK_CUR   ? m_position
+                               : whence == SEEK_END ? m_range.length()
+                                                    : 0;
+    // Offsets come from the document (a stream's /Length); a position past the end reads nothing,
+    // however far past it lies.
+    qpdf_offset_t target = 0;
+    if (__builtin_add_overflow(base, offset, &target))
+        target = std::numeric_limits<qpdf_offset_t>::max();
     if (target < 0)
         throw std::logic_error(m_name + ": seek before the start of the document");
     m_position = target;

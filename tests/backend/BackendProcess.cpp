@@ -104,22 +104,31 @@ void BackendProcess::closeInput()
     m_input.reset();
 }
 
-qint64 BackendProcess::stagedSize(const QString &pdfFolder) const
+QList<qint64> BackendProcess::stagedSizes(const QString &pdfFolder) const
 {
+    QList<qint64> sizes;
     struct stat folder = {};
     if (m_pid <= 0 || ::stat(QFile::encodeName(pdfFolder).constData(), &folder) != 0)
-        return -1;
+        return sizes;
     const QString descriptors = QStringLiteral("/proc/%1/fd").arg(m_pid);
     for (const QString &name :
          QDir(descriptors).entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot)) {
         struct stat file = {};
         if (::stat(QFile::encodeName(descriptors + u'/' + name).constData(), &file) == 0 &&
             S_ISREG(file.st_mode) && file.st_nlink == 0 && file.st_dev == folder.st_dev)
-            return file.st_size;
+            sizes << file.st_size;
     }
-    const QFileInfoList partials =
-        QDir(pdfFolder).entryInfoList({QStringLiteral(".*.partial")}, QDir::Files | QDir::Hidden);
-    return partials.size() == 1 ? partials.first().size() : -1;
+    for (const QFileInfo &partial :
+         QDir(pdfFolder).entryInfoList({QStringLiteral(".*.partial")}, QDir::Files | QDir::Hidden))
+        sizes << partial.size();
+    std::sort(sizes.begin(), sizes.end());
+    return sizes;
+}
+
+qint64 BackendProcess::stagedSize(const QString &pdfFolder) const
+{
+    const QList<qint64> sizes = stagedSizes(pdfFolder);
+    return sizes.size() == 1 ? sizes.first() : -1;
 }
 
 void BackendProcess::terminate()

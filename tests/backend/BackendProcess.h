@@ -10,6 +10,7 @@
 
 #include <QByteArray>
 #include <QByteArrayList>
+#include <QList>
 #include <QString>
 
 #include <chrono>
@@ -40,9 +41,11 @@ public:
     void closeInput();
     void terminate();
 
-    // The size of the PDF the program stages in the folder: a file without a name that it holds
-    // open, or, where the file system has no unnamed files, its hidden partial file; -1 while
-    // there is none.
+    // The sizes of the PDFs the program stages in the folder, smallest first: files without a
+    // name that it holds open, or, where the file system has no unnamed files, its hidden
+    // partial files.
+    QList<qint64> stagedSizes(const QString &pdfFolder) const;
+    // The size of the one PDF it stages; -1 while there is none (or more than one).
     qint64 stagedSize(const QString &pdfFolder) const;
 
     // The program's wait status once it has ended within the limit; nullopt while it runs.

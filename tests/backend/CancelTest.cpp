@@ -5,6 +5,7 @@
 
 #include "BackendFixture.h"
 #include "BackendProcess.h"
+#include "TestPdfs.h"
 
 #include "backend/JobDatabaseWriter.h"
 #include "support/OtherUser.h"
@@ -21,8 +22,10 @@
 #include <sys/inotify.h>
 #include <sys/wait.h>
 
+#include <algorithm>
 #include <chrono>
 #include <climits>
+#include <thread>
 
 namespace {
 
@@ -48,6 +51,18 @@ struct CancelCase
     Phase phase;
     bool closeAfterSignal; // the writer closes once the signal is sent; otherwise stays open
 };
+
+// A one-page PDF of about the given size: its content stream is mostly blank.
+QByteArray largePdf(const QByteArray &label, qint64 size)
+{
+    const QByteArray content =
+        "BT /F1 24 Tf 72 720 Td (" + label + ") Tj ET\n" + QByteArray(size, ' ');
+    return TestPdfs::handMade(
+        {"<< /Type /Catalog /Pages 2 0 R >>", "<< /Type /Pages /Kids [3 0 R] /Count 1 >>",
+         "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 595 842] /Contents 4 0 R >>",
+         "<< /Length " + QByteArray::number(content.size()) + " >>\nstream\n" + content +
+             "\nendstream"});
+}
 
 QStringList entriesOf(const QString &folder)
 {
@@ -137,6 +152,53 @@ TEST_F(CancelTest, sigtermEndsTheJobPromptlyAndLeavesNothing)
         EXPECT_EQ(entriesOf(pdfFolder()), QStringList()) << what;
         EXPECT_FALSE(row(kJobId).has_value()) << what;
     }
+}
+
+// The documents of a job are being joined when CUPS cancels it: the joined PDF stops growing at
+// once instead of being written whole, and nothing is left.
+TEST_F(CancelTest, sigtermStopsTheJoinOfTheDocuments)
+{
+    constexpr qint64 kDocumentSize = 60 * 1024 * 1024;
+    const QByteArray job = largePdf("First", kDocumentSize) + largePdf("Second", kDocumentSize);
+    BackendProcess program(root(),
+                           jobArguments(kJobId, "document-name-supplied=a.pdf "
+                                                "document-name-supplied=b.pdf"),
+                           messagesPath());
+    ASSERT_TRUE(program.started());
+    for (qsizetype written = 0; written < job.size();) {
+        const qsizetype count = program.writeSome(job.mid(written, kChunkSize));
+        written += count;
+        if (count == 0) {
+            ASSERT_FALSE(program.waitForExit(0ms).has_value()) << "ended before its data";
+            std::this_thread::yield();
+        }
+    }
+    program.closeInput();
+
+    // The joined PDF is the second staged file, the smaller one while it is written.
+    const qint64 earlyInTheJoin = job.size() / 4;
+    ASSERT_TRUE(TestSupport::waitUntil(
+        [&] {
+            const QList<qint64> sizes = program.stagedSizes(pdfFolder());
+            return sizes.size() == 2 && sizes.first() < earlyInTheJoin;
+        },
+        kReadyLimit));
+    program.terminate();
+    qint64 largestJoined = 0;
+    std::optional<int> status;
+    ASSERT_TRUE(TestSupport::waitUntil(
+        [&] {
+            if (const QList<qint64> sizes = program.stagedSizes(pdfFolder()); sizes.size() == 2)
+                largestJoined = std::max(largestJoined, sizes.first());
+            status = program.waitForExit(0ms);
+            return status.has_value();
+        },
+        kExitLimit));
+
+    EXPECT_LT(largestJoined, job.size() / 2) << "the join went on after the cancel";
+    EXPECT_TRUE(exitedWith(status, CUPS_BACKEND_FAILED)) << *status;
+    EXPECT_EQ(entriesOf(pdfFolder()), QStringList());
+    EXPECT_FALSE(row(kJobId).has_value());
 }
 
 TEST_F(CancelTest, staleSweepRemovesOnlyPartialsWhoseWriterIsGone)

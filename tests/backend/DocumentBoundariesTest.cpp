@@ -27,7 +27,7 @@ Result<QList<DocumentRange>> boundariesOf(const QByteArray &job, int namedDocume
     QTemporaryFile file;
     if (!file.open() || file.write(job) != job.size() || !file.flush())
         return Error{QStringLiteral("test"), 1, QStringLiteral("cannot write the job file")};
-    return DocumentBoundaries::find(file.handle(), namedDocuments);
+    return DocumentBoundaries::find(file.handle(), namedDocuments, TestPdfs::kNotCancelled);
 }
 
 // The pages of each document the boundaries give; the documents must cover the file in order.
@@ -220,6 +220,9 @@ TEST(NamedDocumentCountTest, countsEachNamedDocument)
         {"document-name-supplied=\"quoted document-name-supplied=x\" document-name-supplied=b", 2},
         {"media={a document-name-supplied=x} document-name-supplied=b", 1},
         {"x-document-name-supplied=a document-name-supplied", 0},
+        // A lone backslash at the end escapes nothing past the text.
+        {"document-name-supplied=a.pdf document-name-supplied=b\\", 2},
+        {"\\", 0},
     };
     for (const OptionCase &option : cases)
         EXPECT_EQ(NamedDocumentCount::of(option.options), option.named) << option.options;

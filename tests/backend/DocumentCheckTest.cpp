@@ -3,6 +3,7 @@
 // with its reason and leaves neither file nor row behind.
 
 #include "BackendFixture.h"
+#include "TestPdfs.h"
 
 #include "backend/CompletePdfCheck.h"
 #include "foundation/SharedFolderFiles.h"
@@ -198,16 +199,16 @@ private:
 TEST_F(LargeFileCheckTest, readsAndCutsTheEndsOfAFileBeyondFourGigabytes)
 {
     const int complete = makeFile("\n%%EOF\n");
-    EXPECT_TRUE(CompletePdfCheck::check(complete).ok());
+    EXPECT_TRUE(CompletePdfCheck::check(complete, TestPdfs::kNotCancelled).ok());
     EXPECT_EQ(sizeOf(complete), kHoleEnd + 7);
 
     const int padded = makeFile("\n%%EOF\r\n" + blanks(kBlock + 10) + blanks(kBlock, '\0'));
-    EXPECT_TRUE(CompletePdfCheck::check(padded).ok());
+    EXPECT_TRUE(CompletePdfCheck::check(padded, TestPdfs::kNotCancelled).ok());
     EXPECT_EQ(sizeOf(padded), kHoleEnd + 8);
     EXPECT_EQ(endOf(padded, 8), "\n%%EOF\r\n");
 
     const int garbled = makeFile("\n%%EOF\nmore\n");
-    const Result<Done> refused = CompletePdfCheck::check(garbled);
+    const Result<Done> refused = CompletePdfCheck::check(garbled, TestPdfs::kNotCancelled);
     ASSERT_FALSE(refused.ok());
     EXPECT_TRUE(CompletePdfCheck::isRefusal(refused.error()));
     EXPECT_EQ(refused.error().description, QLatin1String(kDataAfterMarker));
@@ -225,7 +226,7 @@ TEST(CompletePdfCheckTest, aFileThatCannotBeReadIsNoRefusalOfTheDocument)
         ::open(QFile::encodeName(path).constData(), O_WRONLY | O_CLOEXEC));
     ASSERT_TRUE(writeOnly.valid());
 
-    const Result<Done> checked = CompletePdfCheck::check(writeOnly.get());
+    const Result<Done> checked = CompletePdfCheck::check(writeOnly.get(), TestPdfs::kNotCancelled);
 
     ASSERT_FALSE(checked.ok());
     EXPECT_FALSE(CompletePdfCheck::isRefusal(checked.error()));

@@ -41,7 +41,8 @@ protected:
         QTemporaryFile target;
         if (!target.open())
             return Error{QStringLiteral("test"), 1, QStringLiteral("cannot make the target")};
-        const Result<Done> done = DocumentJoiner::join(source(job), ranges, target.handle());
+        const Result<Done> done =
+            DocumentJoiner::join(source(job), ranges, target.handle(), TestPdfs::kNotCancelled);
         if (!done)
             return done.error();
         const Result<bool> complete = PdfEndRule::isMetBy(target.handle(), target.size());
@@ -79,7 +80,8 @@ TEST_F(DocumentJoinerTest, keepsEveryPageInOrder)
 TEST_F(DocumentJoinerTest, joinsWhatCupsSends)
 {
     const QByteArray job = TestPdfs::recorded("pdf-text-pdf.pdftopdf");
-    const Result<QList<DocumentRange>> ranges = DocumentBoundaries::find(source(job), 3);
+    const Result<QList<DocumentRange>> ranges =
+        DocumentBoundaries::find(source(job), 3, TestPdfs::kNotCancelled);
     ASSERT_TRUE(ranges) << ranges.error().description.toStdString();
     ASSERT_EQ(ranges->size(), 3);
     QByteArrayList expected;
@@ -128,7 +130,7 @@ TEST_F(DocumentJoinerTest, failsWhenTheTargetCannotBeWritten)
         ASSERT_GE(full, 0);
         const Result<Done> done = DocumentJoiner::join(
             source(job), {DocumentRange{0, first.size()}, DocumentRange{first.size(), job.size()}},
-            full);
+            full, TestPdfs::kNotCancelled);
         ::close(full);
         ASSERT_FALSE(done);
         EXPECT_FALSE(CompletePdfCheck::isRefusal(done.error()));

@@ -28,6 +28,8 @@ QByteArray written(QPDF &document, const Shape &shape)
     writer.setCompressStreams(false);
     writer.setObjectStreamMode(shape.objectStreams ? qpdf_o_generate : qpdf_o_disable);
     writer.setLinearization(shape.linearized);
+    if (!shape.headerComment.isEmpty())
+        writer.setExtraHeaderText(shape.headerComment.toStdString());
     writer.write();
     const std::unique_ptr<Buffer> buffer(writer.getBuffer());
     return QByteArray(reinterpret_cast<const char *>(buffer->getBuffer()),
@@ -65,6 +67,45 @@ QByteArray make(const QByteArray &label, int pages, const Shape &shape)
                                                             document, "attached.pdf", file));
     }
     return written(document, shape);
+}
+
+QByteArray handMade(const QByteArrayList &bodies)
+{
+    constexpr int kOffsetDigits = 10;
+    QByteArray pdf = "%PDF-1.7\n";
+    QByteArray table =
+        "xref\n0 " + QByteArray::number(bodies.size() + 1) + "\n0000000000 65535 f \n";
+    for (qsizetype i = 0; i < bodies.size(); ++i) {
+        table += QByteArray::number(pdf.size()).rightJustified(kOffsetDigits, '0') + " 00000 n \n";
+        pdf += QByteArray::number(i + 1) + " 0 obj\n" + bodies.at(i) + "\nendobj\n";
+    }
+    const qsizetype section = pdf.size();
+    return pdf + table + "trailer\n<< /Size " + QByteArray::number(bodies.size() + 1) +
+           " /Root 1 0 R >>\nstartxref\n" + QByteArray::number(section) + "\n%%EOF\n";
+}
+
+QByteArray withPageTreeDepth(int levels)
+{
+    QByteArrayList bodies{"<< /Type /Catalog /Pages 2 0 R >>"};
+    for (int level = 1; level <= levels; ++level) {
+        const QByteArray parent =
+            level == 1 ? QByteArray() : " /Parent " + QByteArray::number(level) + " 0 R";
+        bodies << "<< /Type /Pages /Kids [" + QByteArray::number(level + 2) + " 0 R] /Count 1" +
+                      parent + " >>";
+    }
+    bodies << "<< /Type /Page /Parent " + QByteArray::number(levels + 1) +
+                  " 0 R /MediaBox [0 0 595 842] >>";
+    return handMade(bodies);
+}
+
+qint64 startXrefOf(const QByteArray &pdf)
+{
+    constexpr QByteArrayView kKeyword("startxref");
+    return pdf.mid(pdf.lastIndexOf(kKeyword) + kKeyword.size())
+        .trimmed()
+        .split('\n')
+        .first()
+        .toLongLong();
 }
 
 QByteArray withUpdateStartingWithHeader(const QByteArray &pdf)

@@ -9,6 +9,8 @@
 #include <QByteArrayList>
 #include <QList>
 
+#include <functional>
+
 namespace TestPdfs {
 
 struct Shape
@@ -20,10 +22,22 @@ struct Shape
     QByteArray attachment = {};
     // The page tree gives the pages their size, which they inherit.
     bool inheritedMediaBox = false;
+    // Comment lines after the header, which move every object that many bytes on.
+    QByteArray headerComment = {};
 };
 
 // A PDF whose pages show "<label> page <n>" in their content stream.
 QByteArray make(const QByteArray &label, int pages, const Shape &shape = {});
+
+// A PDF written as given, object n being bodies[n - 1] and the catalog object 1, with a
+// cross-reference table that gives each object's offset.
+QByteArray handMade(const QByteArrayList &bodies);
+
+// A one-page PDF whose page lies the given number of page tree levels below the catalog's.
+QByteArray withPageTreeDepth(int levels);
+
+// The offset the PDF's last "startxref" gives.
+qint64 startXrefOf(const QByteArray &pdf);
 
 // The document with an incremental update appended that starts with a header comment line, as
 // some tools write: a single PDF with an end marker followed by a header.
@@ -32,6 +46,9 @@ QByteArray withUpdateStartingWithHeader(const QByteArray &pdf);
 // The content streams of the file's pages in order ("<label> page <n>" for make()'s); fails the
 // calling test when qpdf reads the file with a warning.
 QByteArrayList pageContents(const QByteArray &pdf);
+
+// The cancel check of a job nobody cancels, for the document steps.
+inline const std::function<bool()> kNotCancelled = [] { return false; };
 
 // The bytes of a file the tests keep as CUPS delivered it.
 QByteArray recorded(const char *name);
