@@ -25,6 +25,13 @@ QStringList sideFileNames(const QString &databaseName)
 
 Result<Done> DatabaseSideFiles::clearPlanted(int folder, const QString &databaseName)
 {
+    struct stat database = {};
+    if (::fstatat(folder, QFile::encodeName(databaseName).constData(), &database,
+                  AT_SYMLINK_NOFOLLOW) == 0 &&
+        !SharedFolderFiles::isTrustedFile(database)) {
+        if (const Result<QString> moved = EntryMover::moveAside(folder, databaseName); !moved)
+            return moved.error();
+    }
     for (const QString &name : sideFileNames(databaseName)) {
         const QByteArray encoded = QFile::encodeName(name);
         struct stat entry = {};

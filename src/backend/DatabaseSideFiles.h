@@ -1,5 +1,8 @@
 #pragma once
 
+// The job table's file itself must be one of the trusted owners' (a regular file with one link):
+// anything else at its name (another user's copy put in its place, which this backend could not
+// write, a link, a folder) is moved aside (EntryMover), never opened, and a new table is made.
 // SQLite keeps side files beside the job table (its rollback journal, and the write-ahead log and
 // its index where that mode is on). Every local user can write to the database folder, and SQLite
 // refuses to open a side file through a link, so an entry planted at one of those names would fail
@@ -16,6 +19,7 @@
 class DatabaseSideFiles
 {
 public:
-    // Clears the side file names of the database in the folder of anything SQLite cannot use.
+    // Clears the database's name and its side file names in the folder of anything SQLite cannot
+    // or must not use.
     static Result<Done> clearPlanted(int folder, const QString &databaseName);
 };

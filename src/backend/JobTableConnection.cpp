@@ -1,5 +1,7 @@
 #include "JobTableConnection.h"
 
+#include "foundation/jobtable/DataOnlyDatabase.h"
+
 #include <QFile>
 
 #include <sqlite3.h>
@@ -13,20 +15,9 @@ JobTableConnection::JobTableConnection(const QString &path, Patience patience)
                  SQLite::OPEN_READWRITE | SQLite::OPEN_CREATE | SQLite::OPEN_NOFOLLOW)
 {
     sqlite3 *handle = m_database.getHandle();
-    configure(SQLITE_DBCONFIG_ENABLE_TRIGGER, 0);
-    configure(SQLITE_DBCONFIG_ENABLE_VIEW, 0);
-    configure(SQLITE_DBCONFIG_DEFENSIVE, 1);
     sqlite3_busy_handler(handle, &JobTableConnection::onBusy, this);
     sqlite3_progress_handler(handle, kProgressSteps, &JobTableConnection::onProgress, this);
-    m_database.exec("PRAGMA trusted_schema=OFF;");
-}
-
-void JobTableConnection::configure(int option, int value)
-{
-    const int result =
-        sqlite3_db_config(m_database.getHandle(), option, value, static_cast<int *>(nullptr));
-    if (result != SQLITE_OK)
-        throw SQLite::Exception("cannot make the job table data only", result);
+    DataOnlyDatabase::configure(m_database);
 }
 
 bool JobTableConnection::shouldGiveUp() const

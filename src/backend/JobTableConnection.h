@@ -40,8 +40,6 @@ private:
     static int onBusy(void *connection, int attempts);
     static int onProgress(void *connection);
     bool shouldGiveUp() const;
-    // Sets a boolean option of the connection; throws when SQLite refuses it.
-    void configure(int option, int value);
 
     Patience m_patience;
     std::chrono::steady_clock::time_point m_deadline;

@@ -136,7 +136,7 @@ bool SharedFolderFiles::isTrustedOwner(uid_t owner)
     return owner == 0 || owner == ::geteuid() || owner == backendUser();
 }
 
-bool SharedFolderFiles::isTrustedJobFile(const struct stat &status)
+bool SharedFolderFiles::isTrustedFile(const struct stat &status)
 {
     return S_ISREG(status.st_mode) && status.st_nlink == 1 && isTrustedOwner(status.st_uid);
 }

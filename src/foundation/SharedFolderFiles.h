@@ -56,9 +56,10 @@ public:
     // Whose entries of the shared tree are trusted: root, the user CUPS runs backends as (looked
     // up by name once) and the user this program runs as.
     static bool isTrustedOwner(uid_t owner);
-    // Whether the entry is one the backend could have published as a job: a regular file with one
-    // link (never a hard link to someone else's file), owned by a trusted owner.
-    static bool isTrustedJobFile(const struct stat &status);
+    // Whether the entry is one the programs could have made in the shared tree (a job's PDF, the
+    // job table): a regular file with one link (never a hard link to someone else's file), owned
+    // by a trusted owner.
+    static bool isTrustedFile(const struct stat &status);
 
     // As openFolder, for a folder of the shared tree that this program works in: it must also be
     // owned by a trusted owner. A folder that another user made or put at the name is refused

@@ -134,7 +134,7 @@ QString HandlerService::getParametersStringFromJobId(const QString &jobId)
         Log::warning(QStringLiteral("can't copy file to %1 ").arg(destination));
         return {};
     }
-    if (!SharedFolderFiles::isTrustedJobFile(copied.value())) {
+    if (!SharedFolderFiles::isTrustedFile(copied.value())) {
         // Put at the job's name by another user after the watcher looked: no job of the backend's.
         ::unlinkat(copyFolder->descriptor(), QFile::encodeName(copyName).constData(), 0);
         Log::warning(QStringLiteral("the spool file %1 belongs to user %2 and has %3 links, so it "

@@ -98,7 +98,7 @@ std::optional<MonitorFileManager::Listing> MonitorFileManager::scan()
             continue;
         const struct stat &status = entry->status;
         const EntryKey key{quint64(status.st_dev), quint64(status.st_ino)};
-        if (SharedFolderFiles::isTrustedJobFile(status)) {
+        if (SharedFolderFiles::isTrustedFile(status)) {
             listing.jobFiles.insert(name, key);
             jobFileNames.append(name);
             continue;
@@ -160,7 +160,7 @@ bool MonitorFileManager::readFileEOF(int folder, const QString &name)
     // another user put there in place of the job's is never complete.
     const Result<FileDescriptor> file = SharedFolderFiles::openRegularFile(folder, name, O_RDONLY);
     struct stat status = {};
-    if (!file || ::fstat(file->get(), &status) != 0 || !SharedFolderFiles::isTrustedJobFile(status))
+    if (!file || ::fstat(file->get(), &status) != 0 || !SharedFolderFiles::isTrustedFile(status))
         return false;
     const Result<bool> complete = PdfEndRule::isMetBy(file->get(), status.st_size);
     return complete && complete.value();

@@ -3,7 +3,7 @@
 // Watches the spool folder for new job PDFs. Every step (listing, watch, completeness check) goes
 // through the folder's descriptor, opened and checked once at start, never through its path.
 // Every local user may add entries to the folder, so a PDF counts only when it is a file the print
-// queue's backend could have published (SharedFolderFiles::isTrustedJobFile on the entry itself):
+// queue's backend could have published (SharedFolderFiles::isTrustedFile on the entry itself):
 // anything else is never a job nor seen, and is logged once and left alone. Creating the manager
 // records the PDFs already present; they are never handed off. From monitorFile() on, every change
 // of the folder's entries lists it once: each PDF file not seen before becomes a job, and the

@@ -41,6 +41,7 @@ struct PlantCase
 };
 
 constexpr qint64 kJobId = 21;
+constexpr auto kFolderPlant = "mkdir \"$1\" && echo kept > \"$1/inside\"";
 constexpr auto kSecret = "the administrator's own file\n";
 constexpr mode_t kSecretMode = 0600;
 
@@ -102,9 +103,8 @@ TEST_F(PlantedEntryTest, linksPlantedAtTheBackendsNamesAreNeverFollowed)
         // The old form of its temporary name: never used now, and a link is no partial file to
         // sweep away.
         {"pdf_out/.21.partial", Outcome::WritesItsOwnFile, true},
-        // The database is shared with the monitor, so it cannot be replaced: the job fails as
-        // for a database that cannot be written.
-        {"db/print_job.db", Outcome::Fails, true},
+        // The database: the link is moved aside, never followed, and a table made in its place.
+        {"db/print_job.db", Outcome::WritesItsOwnFile, false},
         // SQLite's side files: a link there is removed before SQLite would refuse it.
         {"db/print_job.db-journal", Outcome::WritesItsOwnFile, false},
         {"db/print_job.db-wal", Outcome::WritesItsOwnFile, false},
@@ -158,24 +158,28 @@ TEST_F(PlantedEntryTest, foldersPlantedAtTheNextJobsNamesStopNoOtherJob)
 {
     const struct
     {
-        const char *name; // below the spool root
+        const char *name;     // below the spool root
+        const char *plant;    // run as the other user with the entry's path as $1
+        const char *keptFile; // below the planted entry, what it holds
         bool movedAside;
     } cases[] = {
         // The old form of the temporary name is not used any more.
-        {"pdf_out/.21.partial", false},
+        {"pdf_out/.21.partial", kFolderPlant, "/inside", false},
         // SQLite's side files: the folder is moved aside, its contents kept.
-        {"db/print_job.db-journal", true},
-        {"db/print_job.db-wal", true},
-        {"db/print_job.db-shm", true},
+        {"db/print_job.db-journal", kFolderPlant, "/inside", true},
+        {"db/print_job.db-wal", kFolderPlant, "/inside", true},
+        {"db/print_job.db-shm", kFolderPlant, "/inside", true},
+        // The table itself: a folder, or a file of his in its place (one this backend could not
+        // write), is moved aside and a table made anew.
+        {"db/print_job.db", kFolderPlant, "/inside", true},
+        {"db/print_job.db", "umask 022; echo kept > \"$1.m\" && mv -f \"$1.m\" \"$1\"", "", true},
     };
     for (const auto &plant : cases) {
         const std::string what = plant.name;
         useFreshRoot();
         openSpoolTree();
         const QString folder = root() + u'/' + QLatin1String(plant.name);
-        ASSERT_TRUE(OtherUser::runScript(
-            QStringLiteral("mkdir \"$1\" && echo kept > \"$1/inside\""), {folder}))
-            << what;
+        ASSERT_TRUE(OtherUser::runScript(QLatin1String(plant.plant), {folder})) << what;
 
         const BackendOutcome outcome = run(jobArguments(kJobId, ""), kPdf);
 
@@ -189,12 +193,14 @@ TEST_F(PlantedEntryTest, foldersPlantedAtTheNextJobsNamesStopNoOtherJob)
             const QStringList aside =
                 QDir(databaseFolder())
                     .entryList({u'.' + name + QStringLiteral(".*.moved")},
-                               QDir::Dirs | QDir::Hidden | QDir::NoDotAndDotDot);
+                               QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
             ASSERT_EQ(aside.size(), 1) << what;
-            EXPECT_FALSE(QFileInfo::exists(folder)) << what;
+            // Nothing of his at the name any more (the table may stand there anew).
+            EXPECT_NE(TestSupport::readFile(folder + QLatin1String(plant.keptFile)), "kept\n")
+                << what;
             kept = databaseFolder() + u'/' + aside.first();
         }
-        EXPECT_EQ(TestSupport::readFile(kept + QStringLiteral("/inside")), "kept\n") << what;
+        EXPECT_EQ(TestSupport::readFile(kept + QLatin1String(plant.keptFile)), "kept\n") << what;
 
         // The job after it arrives.
         ASSERT_EQ(run(jobArguments(kJobId + 1, ""), kPdf).status, CUPS_BACKEND_OK) << what;

@@ -279,8 +279,9 @@ TEST_F(PrinterBackendTest, pdfFailureIsReportedBeforeAnyRowIsWritten)
 
 TEST_F(PrinterBackendTest, databaseFailureIsReportedAndNoPdfIsLeft)
 {
-    ASSERT_TRUE(QDir().mkpath(databaseFolder()));
-    ASSERT_TRUE(QDir().mkdir(databasePath())); // a folder where the database file belongs
+    ASSERT_TRUE(QDir().mkpath(root()));
+    // A file where the database's folder belongs.
+    ASSERT_TRUE(TestSupport::writeFile(databaseFolder(), "not a folder"));
 
     const BackendOutcome outcome = run(jobArguments(10, ""), kPdf);
 

@@ -211,14 +211,14 @@ TEST_F(SharedFolderFilesTest, EntriesOfTheBackendsUserAreTrustedOthersAreNot)
         }
         const auto status = SharedFolderFiles::entryStatus(m_folder.get(), c.name);
         ASSERT_TRUE(status);
-        EXPECT_EQ(SharedFolderFiles::isTrustedJobFile(status->status), c.trusted);
+        EXPECT_EQ(SharedFolderFiles::isTrustedFile(status->status), c.trusted);
     }
     // Neither a folder nor a link is a job file, whoever owns it.
     ASSERT_TRUE(QFile::link(entry("backends.pdf"), entry("link.pdf")));
     for (const char *name : {"backends", "link.pdf"}) {
         const auto status = SharedFolderFiles::entryStatus(m_folder.get(), name);
         ASSERT_TRUE(status);
-        EXPECT_FALSE(SharedFolderFiles::isTrustedJobFile(status->status)) << name;
+        EXPECT_FALSE(SharedFolderFiles::isTrustedFile(status->status)) << name;
     }
 }
 

@@ -3,7 +3,6 @@
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
-#include <QFileInfo>
 
 namespace {
 
@@ -15,7 +14,8 @@ constexpr int kStartLimitMs = 10000;
 
 QString FtpServerFixture::defaultScript()
 {
-    return QFileInfo(QStringLiteral(__FILE__)).dir().filePath(QStringLiteral("ftp_server.py"));
+    // Named by the build, not by __FILE__, which a compiler cache may make relative.
+    return QStringLiteral(VQM_FTP_SERVER_SCRIPT);
 }
 
 FtpServerFixture::FtpServerFixture(QString script, QStringList extraArguments)

@@ -1,6 +1,7 @@
 #include "DataBaseHelper.h"
 
 #include "foundation/SharedFolderFiles.h"
+#include "foundation/jobtable/DataOnlyDatabase.h"
 #include "monitor/MonitorDefaults.h"
 #include "monitor/PRTools.h"
 
@@ -35,24 +36,6 @@ private:
 
 // Rounds of opening while another process keeps swapping the file at the name.
 constexpr int kOpenRounds = 3;
-
-void configure(SQLite::Database &database, int option, int value)
-{
-    const int status = ::sqlite3_db_config(database.getHandle(), option, value, nullptr);
-    if (status != SQLITE_OK)
-        throw SQLite::Exception("cannot configure the connection", status);
-}
-
-// Every local user may write the file: nothing in it runs (no triggers, no views, no function the
-// schema names that is not harmless), and no statement can corrupt the file itself. Set before
-// any statement reads the schema.
-void makeDataOnly(SQLite::Database &database)
-{
-    configure(database, SQLITE_DBCONFIG_ENABLE_TRIGGER, 0);
-    configure(database, SQLITE_DBCONFIG_ENABLE_VIEW, 0);
-    configure(database, SQLITE_DBCONFIG_DEFENSIVE, 1);
-    database.exec("PRAGMA trusted_schema=OFF");
-}
 
 } // namespace
 
@@ -132,7 +115,7 @@ void DataBaseHelper::openAt(const QString &path, bool create)
     try {
         auto database = std::make_unique<SQLite::Database>(encoded.constData(), flags,
                                                            static_cast<int>(kBusyTimeout.count()));
-        makeDataOnly(*database);
+        DataOnlyDatabase::configure(*database);
         m_database = std::move(database);
     } catch (const SQLite::Exception &error) {
         qWarning().noquote() << "cannot open the job database" << encoded << ":" << error.what();
