@@ -83,8 +83,7 @@ public:
         const DocumentEnd last{m_scan.contentEnd(), m_scan.endsWithEndMarker(),
                                m_scan.lastTrailer()};
         m_lastHolds = holds(m_starts.last(), last, m_scan);
-        if (!m_lastHolds && m_starts.size() >= 2 &&
-            holds(m_starts.at(m_starts.size() - 2), last, m_scan)) {
+        if (!m_lastHolds && lastStartIsUpdateOfDocumentBefore(last)) {
             dropLastStart();
             m_lastHolds = true;
         }
@@ -109,14 +108,27 @@ private:
         const DocumentEnd end{header.contentBefore, true, m_scan.lastTrailer()};
         if (holds(m_starts.last(), end, m_scan)) {
             close(header.at, end);
-        } else if (m_starts.size() >= 2 && holds(m_starts.at(m_starts.size() - 2), end, m_scan)) {
-            // The last start was a header inside the document before (an update that begins
-            // with one).
+        } else if (lastStartIsUpdateOfDocumentBefore(end)) {
             dropLastStart();
             close(header.at, end);
         } else {
             m_strays.push_back(header.at);
         }
+    }
+
+    // Whether the last start was a header inside the document before, an update that begins with
+    // one: the bytes from that document's start hold up to the end, through the update's own
+    // trailer and cross-reference section, both after the header. A trailer before it is the
+    // document before's own; one that leads back before it is no update's: the header, with the
+    // end marker ahead of it, then lies in the last document's bytes (an attachment stored as it
+    // stands).
+    bool lastStartIsUpdateOfDocumentBefore(const DocumentEnd &end) const
+    {
+        if (m_starts.size() < 2)
+            return false;
+        const qint64 before = m_starts.at(m_starts.size() - 2);
+        return end.trailer.keyword > m_starts.last() &&
+               before + end.trailer.offset > m_starts.last() && holds(before, end, m_scan);
     }
 
     void dropLastStart()

@@ -85,6 +85,10 @@ TEST(DocumentBoundariesTest, findsEveryDocumentOfAJob)
          {kFirst, kSecond},
          2,
          "\r\n" + QByteArray(300, '\0') + "\n"},
+        // Its end marker and header lie within the first's trailer's reach.
+        {"a PDF, then one with an end marker and a header attached near its start",
+         {kFirst, TestPdfs::make("Carrier", 1, {.attachment = "%%EOF\n%PDF-1.4\n"})},
+         2},
         {"an attached PDF in the middle document",
          {kFirst, TestPdfs::make("Carrier", 1, {.attachment = kSecond + kFirst}), kSecond},
          3},
