@@ -14,14 +14,15 @@
 #include <unistd.h>
 
 #include <array>
+#include <cctype>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <fstream>
 #include <iterator>
-#include <regex>
 #include <set>
 #include <string>
+#include <string_view>
 
 namespace {
 
@@ -61,12 +62,24 @@ bool createOwn(int folder, const std::string &name, const std::string &bytes)
     return written;
 }
 
+// A staged job's hidden name: "." and the job id, then "." and anything, ending in ".partial".
+bool isPartialName(const std::string &name)
+{
+    static constexpr std::string_view kEnd = ".partial";
+    if (name.size() < 2 || name[0] != '.' || !std::isdigit(static_cast<unsigned char>(name[1])) ||
+        !name.ends_with(kEnd))
+        return false;
+    std::size_t position = 1;
+    while (position < name.size() && std::isdigit(static_cast<unsigned char>(name[position])))
+        ++position;
+    return name[position] == '.' && position + kEnd.size() < name.size();
+}
+
 void swapPartial(int folder, const std::string &name, const std::string &ownPdf)
 {
-    static const std::regex partial(R"(^\.\d+\..*\.partial$)");
     // The file he puts at a name he swapped appears there too.
     static std::set<std::string> swapped;
-    if (!std::regex_match(name, partial) || !swapped.insert(name).second)
+    if (!isPartialName(name) || !swapped.insert(name).second)
         return;
     const std::string stolen = kStolenPrefix + name;
     if (::renameat(folder, name.c_str(), folder, stolen.c_str()) != 0)
