@@ -102,6 +102,11 @@ void rewriteCopy(int folder, const std::string &name, const std::string &ownPdf)
         return;
     }
     const int inPlace = errno;
+    // Already renamed away (a staged copy moved to its final name): nothing there to rewrite.
+    if (inPlace == ENOENT) {
+        tell("gone " + name);
+        return;
+    }
     const std::string own = kOwnFilePrefix + name;
     if (createOwn(folder, own, ownPdf) &&
         ::renameat(folder, own.c_str(), folder, name.c_str()) == 0) {
